@@ -1,0 +1,35 @@
+#pragma once
+
+#include <vector>
+
+#include "framework/IMidiMessage.h"
+
+// MIDI messages waiting for the audio process, kept sorted by frame offset;
+// messages with equal offsets keep their arrival order. Add runs when the
+// host delivers events, the drain inside the block process; both hold the
+// plug-in lock.
+class MidiQueue {
+ public:
+  MidiQueue(int capacity = 1024, int growthStep = 1024);
+
+  void Add(const IMidiMessage& message);  // may allocate when full
+  bool Empty() const { return front == end; }
+  int Count() const { return end - front; }
+  IMidiMessage& Front() { return messages[static_cast<size_t>(front)]; }
+  IMidiMessage& At(int unreadIndex) { return messages[static_cast<size_t>(front + unreadIndex)]; }
+  void PopFront() { ++front; }
+  void SubtractFromOffsets(int frames);
+  // Moves unread messages to the start and sizes the array for the host's
+  // maximum block size (rounded up to a multiple of 512).
+  void Compact(int maxBlockSize);
+
+  int Capacity() const { return static_cast<int>(messages.size()); }
+  int GrowthStep() const { return growthStep; }
+  int FrontIndex() const { return front; }
+
+ private:
+  std::vector<IMidiMessage> messages;  // size() is the capacity
+  int growthStep;
+  int front = 0;
+  int end = 0;
+};

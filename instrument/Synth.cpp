@@ -1,0 +1,36 @@
+#include "instrument/Synth.h"
+
+Synth::Synth(IHost* host, const Identity& identity) : IPlugVST(host, identity) {
+  for (int& entry : controllerMap) entry = -1;
+  static const char* const kInputLabels[] = {"MIC Left ", "MIC Right ", "EXT Left ", "EXT Right "};
+  static const char* const kOutputLabels[] = {"REDI Left ", "REDI Right "};
+  for (int i = 0; i < NInChannels() && i < 4; ++i) SetInputLabel(i, kInputLabels[i]);
+  for (int i = 0; i < NOutChannels() && i < 2; ++i) SetOutputLabel(i, kOutputLabels[i]);
+}
+
+Synth::~Synth() = default;
+
+void Synth::ResetState() {
+  ScopedLock guard(Lock());
+  midiQueue.Compact(BlockSize());
+  heldNotes.Clear();
+  learnActive = false;
+}
+
+void Synth::ParamChanged(int /*index*/) {}
+
+void Synth::Activate(bool on) {
+  if (!on) return;
+  ScopedLock guard(Lock());
+  NotifyAllParamsChanged();
+}
+
+void Synth::MapController(int controller, int value) {
+  if (controller < 0 || controller >= kNumControllers) return;
+  const unsigned index = static_cast<unsigned>(controllerMap[controller]);
+  if (index > 106u) return;
+  const double normalized = value / 127.0;
+  const IParameter* param = GetParam(static_cast<int>(index));
+  if (param == nullptr || normalized == param->ToNormalized()) return;
+  SetParamFromEditor(static_cast<int>(index), normalized);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include "framework/IPlugVST.h"
+#include "instrument/HeldNotes.h"
+#include "instrument/MidiQueue.h"
+
+// The maker's instrument layer between the VST 2 framework and the vocoder:
+// MIDI state and learn, configuration, program operations, channel labels.
+class Synth : public IPlugVST {
+ public:
+  static constexpr int kNumControllers = 120;
+
+  Synth(IHost* host, const Identity& identity);
+  ~Synth() override;
+
+  void ResetState() override;
+  void ParamChanged(int index) override;
+  void Activate(bool on) override;
+  void HandleMidiMessage(const IMidiMessage& /*message*/) override {}
+
+  virtual void AllNotesOff() {}
+  virtual void InitParameters() {}
+
+  // Applies a queued control change through the controller map; audio thread.
+  void MapController(int controller, int value);
+
+  MidiQueue midiQueue;
+  HeldNotes heldNotes;
+  int controllerMap[kNumControllers];
+  bool midiThru = false;
+  bool ignoreProgramChange = false;
+  bool learnActive = false;
+  bool learnForget = false;
+  int learnController = -1;
+  int learnParameter = -1;
+  std::string wavBaseFolder;
+};
