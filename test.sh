@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs what it needs, builds every tree (native, sanitizers, Windows 64 and
+# 32 bit) and runs every test suite; Windows tests run under Wine. Ends with
+# one summary line "N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")"
+
+tools/install-deps.sh || { echo "0 passed, 1 failed"; exit 1; }
+
+export WINEDEBUG=-all
+jobs=$(nproc)
+failed_steps=0
+total_passed=0
+total_failed=0
+
+build_tree() {  # name, extra cmake arguments...
+  local name=$1; shift
+  echo "== build $name"
+  if ! cmake -S . -B "build/$name" -G Ninja "$@" >"build/$name.configure.log" 2>&1; then
+    cat "build/$name.configure.log"; echo "configure of $name failed"; return 1
+  fi
+  if ! cmake --build "build/$name" -j "$jobs" >"build/$name.build.log" 2>&1; then
+    tail -n 60 "build/$name.build.log"; echo "build of $name failed"; return 1
+  fi
+}
+
+# Runs a tree's ctest suites and adds their test-case counts to the totals.
+run_tests() {  # name
+  local name=$1 log="build/$1.tests.log" passed failed rc
+  echo "== test $name"
+  ctest --test-dir "build/$name" -V --timeout 900 >"$log" 2>&1
+  rc=$?
+  passed=$(grep -ao '\[  PASSED  \] [0-9]*' "$log" | awk '{s+=$NF} END {print s+0}')
+  failed=$(grep -ao '\[  FAILED  \] [0-9]* test' "$log" | awk '{s+=$(NF-1)} END {print s+0}')
+  if [ "$rc" -ne 0 ]; then
+    grep -a -E '\[  FAILED  \]|Failure|ERROR|runtime error|Sanitizer|Exception|\*\*\*' "$log" | head -n 80
+    [ "$failed" -eq 0 ] && failed=1
+  fi
+  echo "   $name: $passed passed, $failed failed"
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+}
+
+mkdir -p build
+build_tree native -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDI_BENCHMARKS=ON || failed_steps=$((failed_steps + 1))
+build_tree asan -DCMAKE_BUILD_TYPE=Debug -DREDI_SANITIZE=ON || failed_steps=$((failed_steps + 1))
+build_tree win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake ||
+  failed_steps=$((failed_steps + 1))
+build_tree win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake ||
+  failed_steps=$((failed_steps + 1))
+
+for tree in native asan win64 win32; do
+  [ -f "build/$tree/CTestTestfile.cmake" ] && run_tests "$tree"
+done
+
+total_failed=$((total_failed + failed_steps))
+echo "$total_passed passed, $total_failed failed"
+[ "$total_failed" -eq 0 ]
