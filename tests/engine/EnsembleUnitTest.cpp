@@ -140,19 +140,12 @@ TEST_P(EnsembleRateTest, TapsSweepBetweenFourteenAndSixteenMilliseconds) {
       high = std::max({high, unit.delayA, unit.delayB});
     }
   }
-  EXPECT_GE(low, 0.0139 * fs - 1.0);
+  EXPECT_GE(low, 0.0139 * fs - 0.1);  // 613 samples at 44.1 kHz
   EXPECT_LT(high, unit.lineLength);
   EXPECT_GT(high - low, 0.001 * fs);  // it does sweep
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleRates, EnsembleRateTest,
                          testing::Values(44100.0, 48000.0, 88200.0, 96000.0));
-
-TEST(EnsembleUnitTest, TapsAtCdRateStayWithinTheLine) {
-  EnsembleUnit unit = MakeUnit(44100.0, 0.55, 6.3);
-  RunTicks(unit, std::vector<double>(44100, 0.0));
-  EXPECT_GT(std::min(unit.delayA, unit.delayB), 612.9);
-  EXPECT_LT(std::max(unit.delayA, unit.delayB), 706.0);
-}
 
 }  // namespace
