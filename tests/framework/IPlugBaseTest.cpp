@@ -242,17 +242,6 @@ TEST_F(IPlugBaseTest, StereoLimitDisconnectsTheExtraInputs) {
   EXPECT_FALSE(plug.IsInputConnected(-1));
 }
 
-TEST_F(IPlugBaseTest, LabelsAreStoredPerChannel) {
-  plug.SetInputLabel(3, "EXT Right ");
-  plug.SetOutputLabel(0, "REDI Left ");
-  plug.SetInputLabel(4, "nowhere");
-  plug.SetOutputLabel(-1, "nowhere");
-  plug.SetInputLabel(0, nullptr);
-  EXPECT_EQ(plug.InChannel(3)->label, "EXT Right ");
-  EXPECT_EQ(plug.OutChannel(0)->label, "REDI Left ");
-  EXPECT_EQ(plug.InChannel(0)->label, "");
-}
-
 TEST_F(IPlugBaseTest, MidiGoesThroughTheHost) {
   IMidiMessage note;
   note.offset = 17;
@@ -272,12 +261,6 @@ TEST_F(IPlugBaseTest, MidiGoesThroughTheHost) {
   host.accepts = true;
   EXPECT_TRUE(plug.SendSysExToHost(sysEx));
   EXPECT_EQ(host.sysEx[0].data, bytes);
-}
-
-TEST_F(IPlugBaseTest, MidiKeyNameIsEmpty) {
-  char text[8] = "junk";
-  EXPECT_FALSE(plug.MidiKeyName(60, text));
-  EXPECT_STREQ(text, "");
 }
 
 std::vector<uint8_t> LittleEndianValues(const IPlugBase& plug, int lead) {

@@ -228,13 +228,6 @@ TEST_F(ParameterTableTest, DisplayEdgesOfTheTable) {
   EXPECT_STREQ(plug.GetParam(kKeyboard)->LabelForHost(), "");
 }
 
-TEST_F(ParameterTableTest, ShapedParametersStartWhereTheirDefaultsMap) {
-  const IParameter& volume = *plug.GetParam(kFinalVolume);
-  EXPECT_DOUBLE_EQ(volume.ToNormalized(), 0.5);  // sqrt(0.25)
-  const IParameter& band = *plug.GetParam(kAnalysisFreq1);
-  EXPECT_NEAR(band.FromNormalized(band.ToNormalized()), 240.6, 1e-9);
-}
-
 // A host may have switched the process to a locale with a decimal comma.
 class CommaLocaleTest : public ParameterTableTest {
  protected:
