@@ -476,10 +476,13 @@ TEST_F(ProgramFilesTest, EveryTruncationOfABankFileIsReadSafely) {
     ASSERT_EQ(recordEnd.back(), file.size());
   }
 
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  std::vector<IProgram> emptyStore;
+  for (int i = 0; i < 64; ++i) emptyStore.push_back(*target.GetProgram(i));
   for (std::size_t size = 0; size <= file.size(); ++size) {
     SCOPED_TRACE(size);
-    REDI target(nullptr);
-    target.FillEmptyPrograms(64);
+    for (int i = 0; i < 64; ++i) *target.GetProgram(i) = emptyStore[static_cast<std::size_t>(i)];
     Write(file, size);
     const bool loaded = target.LoadBankFile(path.c_str());
     ASSERT_EQ(loaded, size >= 156);

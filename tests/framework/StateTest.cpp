@@ -241,12 +241,13 @@ TEST(StateTest, EveryTruncationOfBareValuesStopsAtTheFirstMissingOne) {
     const std::vector<double> before = Values(target);
     const int end = target.UnserializeParams(Prefix(chunk, size), 0);
     EXPECT_EQ(end, size == chunk.Size() ? size : -1);
+    const std::vector<double> after = Values(target);
     const std::size_t loaded = static_cast<std::size_t>(size / 8);
     for (std::size_t i = 0; i < 107; ++i) {
       const double expected = i < loaded    ? source.values[i]
                               : i == loaded ? ZeroClamped(*target.GetParam(static_cast<int>(i)))
                                             : before[i];
-      ASSERT_EQ(Values(target)[i], expected) << size << " " << i;
+      ASSERT_EQ(after[i], expected) << size << " " << i;
     }
   }
 }
