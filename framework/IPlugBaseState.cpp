@@ -79,6 +79,7 @@ int IPlugBase::UnserializePresets(const IChunk& chunk, int pos) {
 }
 
 int IPlugBase::HostGetChunk(bool isBank, const uint8_t** data) {
+  if (data == nullptr) return 0;
   if (HostNeedsProgramChunks()) isBank = false;
   IChunk& chunk = isBank ? bankChunk : programChunk;
   WriteChunkHeader(chunk);
