@@ -323,6 +323,19 @@ TEST(StateTest, ProgramChunkRoundTripsIntoTheCurrentProgram) {
   EXPECT_EQ(Values(target), source.values);
 }
 
+TEST(StateTest, HostMayHandBackTheBufferItGot) {
+  Source source;
+  FillDistinctPrograms(source.plug, 3);
+  for (bool isBank : {false, true}) {
+    const std::vector<double> live = Values(source.plug);
+    const uint8_t* data = nullptr;
+    const int size = source.plug.HostGetChunk(isBank, &data);
+    ASSERT_GT(size, 0);
+    EXPECT_EQ(source.plug.HostSetChunk(isBank, data, size), 1);
+    EXPECT_EQ(Values(source.plug), live);
+  }
+}
+
 TEST(StateTest, SetChunkRefusesNothingToRead) {
   REDI target(nullptr);
   target.FillEmptyPrograms(64);
