@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "framework/IPlugVST.h"
 #include "instrument/HeldNotes.h"
 #include "instrument/MidiQueue.h"
+#include "instrument/TuningClient.h"
 
 // The maker's instrument layer between the VST 2 framework and the vocoder:
 // MIDI state and learn, configuration, program operations, channel labels.
@@ -36,4 +38,7 @@ class Synth : public IPlugVST {
   int learnController = -1;
   int learnParameter = -1;
   std::string wavBaseFolder;
+  // Registered with a microtuning master from the end of construction to the
+  // start of destruction.
+  std::unique_ptr<TuningClient> tuningClient;
 };
