@@ -52,7 +52,7 @@ ParsedLine Parse(std::string_view line, bool firstLine) {
   if (text.empty() || text[0] == ';') return parsed;
   if (text[0] == '[') {
     const size_t close = text.rfind(']');
-    if (close == 0) return parsed;  // "[" without "]": neither header nor key
+    if (close == std::string_view::npos) return parsed;  // neither header nor key
     parsed.kind = LineKind::kSection;
     parsed.name = Trim(text.substr(1, close - 1));
     return parsed;
@@ -139,8 +139,10 @@ size_t FindKey(const Document& document, size_t header, std::string_view key) {
   return std::string::npos;
 }
 
+// Surrounding white space of the value is not written: reading drops it anyway.
 void SetKey(Document* document, std::string_view section, std::string_view key,
             std::string_view value) {
+  value = Trim(value);
   std::vector<std::string>& lines = document->lines;
   const size_t header = FindSection(*document, section);
   if (header == std::string::npos) {
