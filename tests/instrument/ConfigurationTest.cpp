@@ -7,7 +7,7 @@
 
 #include "framework/platform/UserFolders.h"
 #include "instrument/Synth.h"
-#include "support/TempFolder.h"
+#include "support/TestConfigFolder.h"
 
 namespace {
 
@@ -18,9 +18,6 @@ const IPlugBase::Identity kIdentity = {
 // the first instance reads it, and afterwards changed only through Synth.
 class ConfigurationTest : public ::testing::Test {
  protected:
-  ConfigurationTest() { UserFolders::SetAppDataFolderForTests(appData.Path()); }
-  ~ConfigurationTest() override { UserFolders::SetAppDataFolderForTests(""); }
-
   std::string MakerFolder() const {
     return appData.Path() + UserFolders::kPathSeparator + "Welmora";
   }
@@ -34,7 +31,7 @@ class ConfigurationTest : public ::testing::Test {
   std::unique_ptr<Synth> NewInstance() { return std::make_unique<Synth>(nullptr, kIdentity); }
   std::string FileText() const { return WithoutCarriageReturns(ReadBytes(ConfigFile())); }
 
-  TempFolder appData;
+  TestConfigFolder appData;
 };
 
 TEST_F(ConfigurationTest, FirstStartCreatesAnEmptyFileAndKeepsTheInitialSettings) {
