@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+// Run-time loading of shared libraries: LoadLibraryA and friends on Windows,
+// dlopen elsewhere.
+using LibraryHandle = void*;
+
+// Generic entry-point type; callers cast it to the real signature.
+using LibraryProcedure = void (*)();
+
+// Null when the library cannot be loaded.
+LibraryHandle OpenLibrary(const char* path);
+
+// Null when the handle is null or the library has no such export.
+LibraryProcedure FindProcedure(LibraryHandle library, const char* name);
+
+// Ignores a null handle.
+void CloseLibrary(LibraryHandle library);
+
+// The Windows system folder without a trailing separator; empty when unknown
+// and on platforms that have none.
+std::string SystemLibraryFolder();
