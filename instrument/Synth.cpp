@@ -6,6 +6,7 @@ Synth::Synth(IHost* host, const Identity& identity) : IPlugVST(host, identity) {
   static const char* const kOutputLabels[] = {"REDI Left ", "REDI Right "};
   for (int i = 0; i < NInChannels() && i < 4; ++i) SetInputLabel(i, kInputLabels[i]);
   for (int i = 0; i < NOutChannels() && i < 2; ++i) SetOutputLabel(i, kOutputLabels[i]);
+  PrepareConfiguration();
   tuningClient = std::make_unique<TuningClient>();
 }
 

@@ -38,6 +38,26 @@ class Synth : public IPlugVST {
   int learnController = -1;
   int learnParameter = -1;
   std::string wavBaseFolder;
+
+  // ---- Configuration file (instrument/Configuration.cpp) ----
+  enum class ConfigReadResult { kSuccess, kFileMissing };
+  enum class ConfigWrite { kEverything, kMidiThruOnly, kIgnoreProgramChangeOnly };
+
+  // Construction: finds the folders, then reads the file or creates it empty.
+  void PrepareConfiguration();
+  virtual ConfigReadResult ReadConfiguration();
+  void WriteConfiguration(ConfigWrite which);
+  void WriteStartupBank();
+  void SetStartupBank(const std::string& path);
+  void ClearStartupBank();
+  void WriteWavFolder(const std::string& path);
+  void WriteProgramFolder(const std::string& path);
+
+  std::string configPath;  // empty when the application-data folder is unknown
+  std::string documentsFolder;
+  std::string programFolder;  // offered for program and bank files
+  std::string startupBank;    // bank file loaded at start-up; empty = none
+
   // Registered with a microtuning master from the end of construction to the
   // start of destruction.
   std::unique_ptr<TuningClient> tuningClient;
