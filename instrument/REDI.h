@@ -14,6 +14,7 @@ class REDI : public Synth {
   ~REDI() override;
 
   void InitParameters() override;
+  void InitProgram() override;
   bool SaveState(IChunk& chunk) override;
   int LoadState(const IChunk& chunk, int pos) override;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,16 @@ class Synth : public IPlugVST {
   virtual void AllNotesOff() {}
   virtual void InitParameters() {}
 
+  // ---- Program operations (editor's thread; each takes the plug-in lock) ----
+  // The start-up bank if it loads, else the factory bank.
+  virtual void LoadFactoryPrograms();
+  // Reads a bank file image into the 64 programs.
+  void LoadBankFromMemory(const unsigned char* bytes, std::size_t size);
+  virtual void InitProgram();
+  void CopyProgram();
+  void PasteProgram();
+  void SelectProgram(int index);
+
   // Applies a queued control change through the controller map; audio thread.
   void MapController(int controller, int value);
 
@@ -38,6 +49,8 @@ class Synth : public IPlugVST {
   int learnController = -1;
   int learnParameter = -1;
   std::string wavBaseFolder;
+  IChunk programClipboard;
+  int clipboardSource = -1;
 
   // ---- Configuration file (instrument/Configuration.cpp) ----
   enum class ConfigReadResult { kSuccess, kFileMissing };

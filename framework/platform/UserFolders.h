@@ -35,5 +35,6 @@ bool CreateEmptyFile(const std::string& path);
 // Tests only: LocalAppDataFolder() returns path from now on; an empty path
 // restores the user's real folder.
 void SetAppDataFolderForTests(const std::string& path);
+std::string AppDataFolderForTests();  // the folder set, or empty
 
 }  // namespace UserFolders

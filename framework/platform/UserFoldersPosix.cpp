@@ -107,6 +107,7 @@ bool CreateEmptyFile(const std::string& path) {
 }
 
 void SetAppDataFolderForTests(const std::string& path) { AppDataOverride() = path; }
+std::string AppDataFolderForTests() { return AppDataOverride(); }
 
 }  // namespace UserFolders
 #endif

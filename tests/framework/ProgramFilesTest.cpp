@@ -95,7 +95,7 @@ class ProgramFilesTest : public ::testing::Test {
 };
 
 TEST_F(ProgramFilesTest, FreshBankFileLayout) {
-  REDI plug(nullptr);
+  BlankREDI plug(nullptr);
   ASSERT_TRUE(plug.SaveBankFile(path.c_str()));
   const Bytes file = ReadBack();
   ASSERT_EQ(file.size(), 160u + 8u + 64u * 10u);  // 64 records of "empty" and a flag
@@ -117,7 +117,7 @@ TEST_F(ProgramFilesTest, FreshBankFileLayout) {
 }
 
 TEST_F(ProgramFilesTest, ProgramFileLayout) {
-  REDI plug(nullptr);
+  BlankREDI plug(nullptr);
   plug.FillEmptyPrograms(64);
   ASSERT_TRUE(plug.ApplyProgram(3));
   plug.ModifyCurrentPreset("Stage voice");
@@ -144,7 +144,7 @@ TEST_F(ProgramFilesTest, ProgramFileLayout) {
 }
 
 TEST_F(ProgramFilesTest, LongNamesAreCutToTwentySevenBytesOnACharacterBoundary) {
-  REDI plug(nullptr);
+  BlankREDI plug(nullptr);
   plug.FillEmptyPrograms(64);
   // 25 ASCII bytes, then a 3-byte character that would end at byte 28.
   plug.ModifyCurrentPreset("abcdefghijklmnopqrstuvwxy\xE2\x82\xAC and more");
@@ -152,7 +152,7 @@ TEST_F(ProgramFilesTest, LongNamesAreCutToTwentySevenBytesOnACharacterBoundary) 
   const Bytes file = ReadBack();
   EXPECT_EQ(0, std::memcmp(file.data() + 28, "abcdefghijklmnopqrstuvwxy\0\0\0", 28));
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   ASSERT_TRUE(target.LoadProgramFile(path.c_str()));
   EXPECT_STREQ(target.ProgramName(0), "abcdefghijklmnopqrstuvwxy");
@@ -166,14 +166,14 @@ TEST_F(ProgramFilesTest, LongNamesAreCutToTwentySevenBytesOnACharacterBoundary) 
 }
 
 TEST_F(ProgramFilesTest, ProgramFileReadsBackIntoTheCurrentProgram) {
-  REDI source(nullptr);
+  BlankREDI source(nullptr);
   SetFractions(source, 0.25);
   source.GetParam(kInputMode)->SetClamped(1.0);
   source.wavRequestedPath = "/voices/take 1.wav";
   source.ModifyCurrentPreset("Robot");
   ASSERT_TRUE(source.SaveProgramFile(path.c_str()));
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   ASSERT_TRUE(target.ApplyProgram(4));
   ASSERT_TRUE(target.LoadProgramFile(path.c_str()));
@@ -187,7 +187,7 @@ TEST_F(ProgramFilesTest, ProgramFileReadsBackIntoTheCurrentProgram) {
 }
 
 TEST_F(ProgramFilesTest, BankFileReadsBackToTheSameStore) {
-  REDI source(nullptr);
+  BlankREDI source(nullptr);
   FillDistinctPrograms(source, 10);
   SetFractions(source, 0.9);
   source.FillEmptyPrograms(64);
@@ -198,21 +198,21 @@ TEST_F(ProgramFilesTest, BankFileReadsBackToTheSameStore) {
   ASSERT_TRUE(source.SaveBankFile(path.c_str()));
   EXPECT_EQ(BE32(ReadBack(), 28), 2u);
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   ASSERT_TRUE(target.LoadBankFile(path.c_str()));
   EXPECT_EQ(target.CurrentProgram(), 0);  // the file's current index is not used
   ExpectSameStore(source, target);
 }
 
 TEST_F(ProgramFilesTest, ForeignOrUnknownFilesAreRefusedBeforeAnythingChanges) {
-  REDI source(nullptr);
+  BlankREDI source(nullptr);
   SetFractions(source, 0.25);
   ASSERT_TRUE(source.SaveProgramFile(path.c_str()));
   const Bytes program = ReadBack();
   ASSERT_TRUE(source.SaveBankFile(path.c_str()));
   const Bytes bank = ReadBack();
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   const std::vector<double> before = Values(target);
   struct Edit {
@@ -251,7 +251,7 @@ TEST_F(ProgramFilesTest, ParameterListProgramSetsNormalisedValuesAndCapturesThem
   for (int i = 0; i < 107; ++i) PutBEFloat(file, static_cast<float>(i % 10) / 10.0f);
   Write(file);
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   ASSERT_TRUE(target.ApplyProgram(1));
   ASSERT_TRUE(target.LoadProgramFile(path.c_str()));
@@ -276,7 +276,7 @@ TEST_F(ProgramFilesTest, ShortParameterListSetsOnlyTheValuesPresent) {
   file.push_back(0x3F);                                       // a partial float
   Write(file);
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   SetFractions(target, 0.25);
   const std::vector<double> before = Values(target);
@@ -311,7 +311,7 @@ Bytes ParamListBank(int declared, int records, int currentIndex) {
 
 TEST_F(ProgramFilesTest, ParameterListBankFillsProgramsAndAppliesTheFilesCurrentIndex) {
   Write(ParamListBank(3, 3, 1));
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   ASSERT_TRUE(target.LoadBankFile(path.c_str()));
   EXPECT_EQ(target.CurrentProgram(), 1);
@@ -326,7 +326,7 @@ TEST_F(ProgramFilesTest, ParameterListBankFillsProgramsAndAppliesTheFilesCurrent
 
 TEST_F(ProgramFilesTest, ParameterListBankIgnoresRecordsBeyondSixtyFour) {
   Write(ParamListBank(70, 70, 0));
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   ASSERT_TRUE(target.LoadBankFile(path.c_str()));
   for (int r = 0; r < 64; ++r) EXPECT_EQ(target.ProgramName(r), "Record " + std::to_string(r));
@@ -346,7 +346,7 @@ TEST_F(ProgramFilesTest, ParameterListBankStopsAtABadRecordKeepingEarlierOnes) {
   PutParamListHeader(file, "Fifty", 50);
   for (int i = 0; i < 50; ++i) PutBEFloat(file, 0.5f);
   Write(file);
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   EXPECT_FALSE(target.LoadBankFile(path.c_str()));
   EXPECT_STREQ(target.ProgramName(0), "Record 0");
@@ -371,7 +371,7 @@ TEST_F(ProgramFilesTest, ParameterListBankStopsAtABadRecordKeepingEarlierOnes) {
 }
 
 TEST_F(ProgramFilesTest, EveryTruncationOfAProgramFileIsReadSafely) {
-  REDI source(nullptr);
+  BlankREDI source(nullptr);
   SetFractions(source, 0.25);
   source.GetParam(kInputMode)->SetClamped(1.0);
   source.wavRequestedPath = "take.wav";
@@ -381,7 +381,7 @@ TEST_F(ProgramFilesTest, EveryTruncationOfAProgramFileIsReadSafely) {
   const std::vector<double> saved = Values(source);
   const std::size_t values = 68 + 10 + 4 + 4 + 11;
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   for (std::size_t size = 0; size <= file.size(); ++size) {
     SCOPED_TRACE(size);
@@ -412,7 +412,7 @@ TEST_F(ProgramFilesTest, EveryTruncationOfAProgramFileIsReadSafely) {
 }
 
 TEST_F(ProgramFilesTest, EveryTruncationOfABankFileIsReadSafely) {
-  REDI source(nullptr);
+  BlankREDI source(nullptr);
   FillDistinctPrograms(source, 2);  // two full records, 62 short ones
   ASSERT_TRUE(source.SaveBankFile(path.c_str()));
   const Bytes file = ReadBack();
@@ -434,7 +434,7 @@ TEST_F(ProgramFilesTest, EveryTruncationOfABankFileIsReadSafely) {
     ASSERT_EQ(recordEnd.back(), file.size());
   }
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   std::vector<IProgram> emptyStore;
   for (int i = 0; i < 64; ++i) emptyStore.push_back(*target.GetProgram(i));
@@ -464,12 +464,12 @@ TEST_F(ProgramFilesTest, EveryTruncationOfABankFileIsReadSafely) {
 }
 
 TEST_F(ProgramFilesTest, HugeAndNegativeLengthsInsideFilesStayInside) {
-  REDI source(nullptr);
+  BlankREDI source(nullptr);
   source.FillEmptyPrograms(64);
   ASSERT_TRUE(source.SaveBankFile(path.c_str()));
   const Bytes bank = ReadBack();
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   for (uint32_t length : {0x7FFFFFFFu, 0x7FFFFFF0u, 0x80000000u, 0xFFFFFFFFu}) {
     SCOPED_TRACE(length);

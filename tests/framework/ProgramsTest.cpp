@@ -7,13 +7,14 @@
 #include "framework/Text.h"
 #include "instrument/ParameterIds.h"
 #include "instrument/REDI.h"
+#include "BlankREDI.h"
 
 namespace {
 
 // Counts the hook calls that follow a successful program change.
-class ObservedREDI : public REDI {
+class ObservedREDI : public BlankREDI {
  public:
-  ObservedREDI() : REDI(nullptr) {}
+  ObservedREDI() : BlankREDI(nullptr) {}
   void ProgramChangedByHost() override {
     ++programChanges;
     REDI::ProgramChangedByHost();

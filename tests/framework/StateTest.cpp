@@ -92,7 +92,7 @@ TEST(StateTest, VocoderStateLayout) {
 
 TEST(StateTest, WavFlagNeedsTheWavInputAndAPath) {
   for (const auto& c : {std::make_pair(1.0, ""), std::make_pair(0.0, "a.wav")}) {
-    REDI plug(nullptr);
+    BlankREDI plug(nullptr);
     plug.GetParam(kInputMode)->SetClamped(c.first);
     plug.wavRequestedPath = c.second;
     IChunk chunk;
@@ -101,7 +101,7 @@ TEST(StateTest, WavFlagNeedsTheWavInputAndAPath) {
     EXPECT_EQ(chunk.GetBool(&wav, chunk.Size() - 1), chunk.Size());
     EXPECT_FALSE(wav);
 
-    REDI target(nullptr);
+    BlankREDI target(nullptr);
     target.wavRequestedPath = "stale.wav";
     EXPECT_EQ(target.LoadState(chunk, 0), chunk.Size());
     EXPECT_EQ(target.wavRequestedPath, "");
@@ -114,7 +114,7 @@ TEST(StateTest, VocoderStateRoundTripsAndSkipsTheEmbeddedIndexAndName) {
   chunk.PutInt32(5);  // states can start anywhere in a chunk
   ASSERT_TRUE(source.plug.SaveState(chunk));
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   CopyText(target.GetProgram(0)->name, IProgram::kNameSize, "Mine");
   EXPECT_EQ(target.LoadState(chunk, 4), chunk.Size());
   EXPECT_EQ(Values(target), source.values);
@@ -131,7 +131,7 @@ TEST(StateTest, EveryTruncationOfAVocoderStateLoadsWhatIsThere) {
   const int flag = values + 856;
   const int path = flag + 1 + 4;
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   for (int size = 0; size <= chunk.Size(); ++size) {
     SCOPED_TRACE(size);
     SetFractions(target, 0.75);
@@ -179,7 +179,7 @@ TEST(StateTest, EveryTruncationOfBareValuesStopsAtTheFirstMissingOne) {
   Source source;
   IChunk chunk;
   ASSERT_TRUE(source.plug.SerializeParams(chunk));
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   for (int size = 0; size <= chunk.Size(); ++size) {
     SetFractions(target, 0.75);
     const std::vector<double> before = Values(target);
@@ -200,7 +200,7 @@ TEST(StateTest, EveryTruncationOfBareValuesStopsAtTheFirstMissingOne) {
 }
 
 TEST(StateTest, OddValuesAndLengthFieldsStayInsideTheChunk) {
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   SetFractions(target, 0.75);
   const std::vector<double> before = Values(target);
 
@@ -242,7 +242,7 @@ TEST(StateTest, OddValuesAndLengthFieldsStayInsideTheChunk) {
 }
 
 TEST(StateTest, GarbageNeverEscapesTheChunk) {
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   uint32_t seed = 12345;
   auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
   for (int round = 0; round < 300; ++round) {
@@ -271,7 +271,7 @@ std::vector<uint8_t> HostChunk(IPlugBase& plug, bool isBank) {
 }
 
 TEST(StateTest, FreshBankChunkIsHeaderAndSixtyFourShortRecords) {
-  REDI plug(nullptr);
+  BlankREDI plug(nullptr);
   const std::vector<uint8_t> bank = HostChunk(plug, true);
   // header, then per program: "empty" as text and the initialised byte
   ASSERT_EQ(bank.size(), 8u + 64u * (4 + 5 + 1));
@@ -294,7 +294,7 @@ TEST(StateTest, ProgramChunkIsHeaderStateAndName) {
 }
 
 TEST(StateTest, BankChunkRoundTripsThroughTheHost) {
-  REDI source(nullptr);
+  BlankREDI source(nullptr);
   FillDistinctPrograms(source, 10);
   source.FillEmptyPrograms(64);
   ASSERT_TRUE(source.ApplyProgram(0));
@@ -302,7 +302,7 @@ TEST(StateTest, BankChunkRoundTripsThroughTheHost) {
   const std::vector<double> live = Values(source);
   const std::vector<uint8_t> bank = HostChunk(source, true);
 
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   ASSERT_EQ(target.HostSetChunk(true, bank.data(), static_cast<int>(bank.size())), 1);
   EXPECT_EQ(Values(target), live);
   ExpectSameStore(source, target);
@@ -311,7 +311,7 @@ TEST(StateTest, BankChunkRoundTripsThroughTheHost) {
 TEST(StateTest, ProgramChunkRoundTripsIntoTheCurrentProgram) {
   Source source;
   const std::vector<uint8_t> program = HostChunk(source.plug, false);
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   ASSERT_TRUE(target.ApplyProgram(6));
   ASSERT_EQ(target.HostSetChunk(false, program.data(), static_cast<int>(program.size())), 1);
@@ -337,7 +337,7 @@ TEST(StateTest, HostMayHandBackTheBufferItGot) {
 }
 
 TEST(StateTest, SetChunkRefusesNothingToRead) {
-  REDI target(nullptr);
+  BlankREDI target(nullptr);
   target.FillEmptyPrograms(64);
   const std::vector<double> before = Values(target);
   const uint8_t byte = 0;
@@ -349,7 +349,7 @@ TEST(StateTest, SetChunkRefusesNothingToRead) {
 }
 
 TEST(StateTest, EveryTruncationOfHostChunksIsSurvived) {
-  REDI source(nullptr);
+  BlankREDI source(nullptr);
   source.ApplyProgram(0);
   source.ApplyProgram(1);
   IChunk state;
@@ -360,7 +360,7 @@ TEST(StateTest, EveryTruncationOfHostChunksIsSurvived) {
     // A program chunk needs its whole state and then either nothing or the
     // name's length field; a bank needs every record.
     const std::size_t stateEnd = 8u + static_cast<std::size_t>(state.Size());
-    REDI target(nullptr);
+    BlankREDI target(nullptr);
     for (std::size_t size = 1; size <= chunk.size(); ++size) {
       const bool complete =
           isBank ? size == chunk.size() : size == stateEnd || size >= stateEnd + 4;
@@ -376,18 +376,18 @@ TEST(StateTest, NamedVendorsGetProgramChunksAndBanksAreReadBack) {
     SCOPED_TRACE(vendor);
     RecordingHost host;
     host.vendor = vendor;
-    REDI source(&host);
+    BlankREDI source(&host);
     FillDistinctPrograms(source, 10);
     source.FillEmptyPrograms(64);
     ASSERT_TRUE(source.ApplyProgram(3));
     EXPECT_EQ(HostChunk(source, true), HostChunk(source, false));
 
     // A bank from an ordinary host, handed back through the program call.
-    REDI bankSource(nullptr);
+    BlankREDI bankSource(nullptr);
     FillDistinctPrograms(bankSource, 10);
     bankSource.FillEmptyPrograms(64);
     const std::vector<uint8_t> bank = HostChunk(bankSource, true);
-    REDI target(&host);
+    BlankREDI target(&host);
     ASSERT_EQ(target.HostSetChunk(true, bank.data(), static_cast<int>(bank.size())), 1);
     ExpectSameStore(bankSource, target);
   }
@@ -396,7 +396,7 @@ TEST(StateTest, NamedVendorsGetProgramChunksAndBanksAreReadBack) {
 TEST(StateTest, OtherVendorsGetBanks) {
   RecordingHost host;
   host.vendor = "Native Instruments GmbH";
-  REDI plug(&host);
+  BlankREDI plug(&host);
   EXPECT_NE(HostChunk(plug, true), HostChunk(plug, false));
 }
 

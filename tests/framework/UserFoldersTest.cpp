@@ -27,12 +27,15 @@ TEST(UserFoldersTest, FilesFoldersAndEmptyFiles) {
 }
 
 TEST(UserFoldersTest, TheTestFolderReplacesTheApplicationDataFolderUntilCleared) {
+  const std::string isolated = UserFolders::AppDataFolderForTests();
+  UserFolders::SetAppDataFolderForTests("");
   const std::string real = UserFolders::LocalAppDataFolder();
   EXPECT_FALSE(real.empty());
   UserFolders::SetAppDataFolderForTests("elsewhere");
   EXPECT_EQ(UserFolders::LocalAppDataFolder(), "elsewhere");
   UserFolders::SetAppDataFolderForTests("");
   EXPECT_EQ(UserFolders::LocalAppDataFolder(), real);
+  UserFolders::SetAppDataFolderForTests(isolated);
 }
 
 #ifndef _WIN32
@@ -66,6 +69,8 @@ class ScopedEnvironment {
 TEST(UserFoldersTest, XdgFoldersDecideTheConfigurationAndDocumentsFolders) {
   TempFolder home;
   ScopedEnvironment environment;
+  const std::string isolated = UserFolders::AppDataFolderForTests();
+  UserFolders::SetAppDataFolderForTests("");
   environment.Set("HOME", home.Path());
   environment.Set("XDG_CONFIG_HOME", "");
   EXPECT_EQ(UserFolders::LocalAppDataFolder(), home.Path() + "/.config");
@@ -90,6 +95,7 @@ TEST(UserFoldersTest, XdgFoldersDecideTheConfigurationAndDocumentsFolders) {
       "XDG_DOCUMENTS_DIR=\"relative\"\n\0\xff\nXDG_DOCUMENTS_DIR=\"$HOMEX\"";
   WriteBytes(config + "/user-dirs.dirs", std::string(kUnusable, sizeof kUnusable - 1));
   EXPECT_EQ(UserFolders::DocumentsFolder(), home.Path());
+  UserFolders::SetAppDataFolderForTests(isolated);
 }
 #endif
 

@@ -10,13 +10,16 @@
 // neither read the developer's settings nor leave files behind.
 class TestConfigFolder {
  public:
-  TestConfigFolder() { UserFolders::SetAppDataFolderForTests(folder.Path()); }
-  ~TestConfigFolder() { UserFolders::SetAppDataFolderForTests(""); }
+  TestConfigFolder() : previous(UserFolders::AppDataFolderForTests()) {
+    UserFolders::SetAppDataFolderForTests(folder.Path());
+  }
+  ~TestConfigFolder() { UserFolders::SetAppDataFolderForTests(previous); }
   TestConfigFolder(const TestConfigFolder&) = delete;
   TestConfigFolder& operator=(const TestConfigFolder&) = delete;
 
   std::string Path() const { return folder.Path(); }
 
  private:
+  std::string previous;
   TempFolder folder;
 };

@@ -1,0 +1,31 @@
+#ifdef _WIN32
+#include <windows.h>
+
+#include "framework/platform/Resources.h"
+
+namespace {
+
+// The module this code is linked into: the plug-in DLL, or a test program.
+HMODULE OwnModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&OwnModule), &module);
+  return module;
+}
+
+}  // namespace
+
+bool FindLibraryResource(const char* type, const char* name, const unsigned char** data,
+                         std::size_t* size) {
+  HMODULE module = OwnModule();
+  HRSRC info = FindResourceA(module, name, type);
+  if (info == nullptr) return false;
+  HGLOBAL handle = LoadResource(module, info);
+  const void* bytes = handle != nullptr ? LockResource(handle) : nullptr;
+  if (bytes == nullptr) return false;
+  *data = static_cast<const unsigned char*>(bytes);
+  *size = SizeofResource(module, info);
+  return true;
+}
+#endif
