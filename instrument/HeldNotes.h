@@ -13,6 +13,7 @@ class HeldNotes {
 
  private:
   static constexpr int kNotes = 128;
+  static bool IsNote(int note) { return note >= 0 && note < kNotes; }
   int velocities[kNotes] = {};
   bool held[kNotes] = {};
   int count = 0;

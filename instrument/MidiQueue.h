@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "framework/IMidiMessage.h"
@@ -10,14 +11,22 @@
 // plug-in lock.
 class MidiQueue {
  public:
+  // Beyond this many messages (8 MiB) Add drops messages instead of growing.
+  static constexpr int kMaxCapacity = 1 << 20;
+
   MidiQueue(int capacity = 1024, int growthStep = 1024);
 
   void Add(const IMidiMessage& message);  // may allocate when full
   bool Empty() const { return front == end; }
   int Count() const { return end - front; }
+  // Front and At are only valid for unread messages (check Empty / Count).
   IMidiMessage& Front() { return messages[static_cast<size_t>(front)]; }
   IMidiMessage& At(int unreadIndex) { return messages[static_cast<size_t>(front + unreadIndex)]; }
-  void PopFront() { ++front; }
+  // Once the last unread message is taken the array is reused from the start.
+  void PopFront() {
+    if (front < end && ++front == end) front = end = 0;
+  }
+  // Saturates at the int32 limits, which keeps the order intact.
   void SubtractFromOffsets(int frames);
   // Moves unread messages to the start and sizes the array for the host's
   // maximum block size (rounded up to a multiple of 512).
@@ -28,6 +37,9 @@ class MidiQueue {
   int FrontIndex() const { return front; }
 
  private:
+  bool Grow();
+  void MoveUnreadToStart();
+
   std::vector<IMidiMessage> messages;  // size() is the capacity
   int growthStep;
   int front = 0;
