@@ -133,6 +133,10 @@ TEST(PitchToFrequency, EverySemitoneIsEqualTemperedToThreeDecimals) {
 }
 
 TEST(PitchToFrequency, InterpolatesLinearlyWithinASemitone) {
+  // The top semitone of each table interpolates towards its last entry.
+  EXPECT_EQ(pitchToFrequency(17279), 18794.545 + (19912.127 - 18794.545) * 127 * 0.0078125);
+  EXPECT_EQ(pitchToFrequency(-17279),
+            0.0035566347 + (0.0033570162 - 0.0035566347) * 127 * 0.0078125);
   EXPECT_DOUBLE_EQ(pitchToFrequency(69 * 128 + 64), 440.0 + (466.164 - 440.0) * 64 * 0.0078125);
   EXPECT_DOUBLE_EQ(pitchToFrequency(-64), 8.176 + (7.7171163805 - 8.176) * 0.5);
   for (int p = 1; p < 17280; p += 97) EXPECT_LT(pitchToFrequency(p - 1), pitchToFrequency(p));
