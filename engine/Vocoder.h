@@ -1,32 +1,146 @@
 #pragma once
 
-// CONTRACT SKETCH (to be completed by the engine work): the sound engine of
-// the vocoder. The plug-in class REDI owns one Vocoder and forwards its hooks:
-//
-//   class VocoderHost {             // implemented by REDI
-//   public:
-//     virtual bool IsInputConnected(int index) const = 0;
-//     virtual void MapController(int controller, int value) = 0; // audio thread
-//   protected:
-//     ~VocoderHost() = default;
-//   };
-//
-//   class Vocoder {
-//   public:
-//     Vocoder(VocoderHost& host, MidiQueue& queue, HeldNotes& heldNotes);
-//     void ResetState(double sampleRate);            // allocates; engine part of the reset
-//     void ApplyParameter(int index, double value);  // one row of the parameter table
-//     void ProcessBlock(double** inputs, double** outputs, int frames) noexcept;
-//     void NoteOn(int note, int velocity);
-//     void NoteOff(int note);
-//     void SetSustain(int value);
-//     void AllNotesOff();
-//     // WAV source
-//     std::string wavRequestedPath, wavLoadedPath;
-//     bool wavMissing = false;
-//     // Opens wavRequestedPath (absolute, or relative to baseFolder); returns
-//     // false when the file could not be opened.
-//     bool LoadWavSource(const std::string& baseFolder);
-//     double MeterLevel() const;  // meterPeak * invTickSamples
-//     int TickSamples() const;
-//   };
+#include <cstdint>
+#include <memory>
+
+#include "engine/BandPassPair.h"
+#include "engine/EnsembleUnit.h"
+#include "engine/Filter.h"
+#include "engine/Voice.h"
+#include "engine/WavPlayer.h"
+#include "instrument/ParameterIds.h"
+
+class HeldNotes;
+class MidiQueue;
+
+// What the engine asks of the plug-in that owns it.
+class VocoderHost {
+ public:
+  // Host input k (0, 1 MIC; 2, 3 EXT) carries a signal. Lock held.
+  virtual bool IsInputConnected(int index) const = 0;
+  // A queued control change other than the sustain pedal, for the controller
+  // map. Audio thread, inside ProcessBlock.
+  virtual void MapController(int controller, int value) = 0;
+
+ protected:
+  ~VocoderHost() = default;
+};
+
+// The sound engine: 20 vocoder bands per channel, the 64-voice carrier
+// synthesizer, noise, external carrier, WAV modulator, ensemble and level
+// meter, paced by a 1 ms control tick. Every entry point runs with the
+// plug-in lock held; ResetState and ApplyParameter from any thread, the rest
+// on the audio thread. After ResetState nothing here allocates or locks.
+class Vocoder {
+ public:
+  static constexpr int kNumVoices = 64;
+  static constexpr int kNumVibratoLfos = 3;
+  static constexpr int kNumInputs = 4;
+  static constexpr int kNumChannels = 2;
+  static constexpr int kStandardCarrierBands = 16;  // "RA-10 Standard": the rest carry noise
+  // The control tick needs at least one sample per millisecond; the upper
+  // bound keeps the per-tick and delay-line buffers reasonable.
+  static constexpr double kMinSampleRate = 1000.0;
+  static constexpr double kMaxSampleRate = 1536000.0;
+
+  Vocoder(VocoderHost& host, MidiQueue& midiQueue, HeldNotes& heldNotes);
+  Vocoder(const Vocoder&) = delete;
+  Vocoder& operator=(const Vocoder&) = delete;
+
+  // The engine part of the plug-in reset: tick buffers, voices, band filters,
+  // ensemble and WAV player rebuilt for the rate, settings from the parameter
+  // defaults. A rate outside kMinSampleRate..kMaxSampleRate leaves the engine
+  // not ready: ProcessBlock then writes silence. Allocates.
+  void ResetState(double sampleRate);
+  // Applies the plain value of parameter index (0..106) to the engine.
+  void ApplyParameter(int index, double value);
+
+  // inputs: four channels (only connected ones are read); outputs: two.
+  void ProcessBlock(double** inputs, double** outputs, int frames) noexcept;
+
+  // Carrier synthesizer; MIDI dispatch calls these at tick starts.
+  void NoteOn(int note, int velocity) noexcept;
+  void NoteOff(int note) noexcept;
+  void SetSustain(int value) noexcept;
+  void AllNotesOff() noexcept;
+
+  bool IsReady() const { return tickSamples > 0; }
+  int TickSamples() const { return tickSamples; }
+  int TickRemaining() const { return tickRemaining; }
+  double SampleRate() const { return sampleRate; }
+  // Mean absolute sample value over a tick, for the level meter.
+  double MeterLevel() const { return meterPeak * invTickSamples; }
+
+  // Control tick.
+  int tickSamples = 0;
+  int allocatedTickSamples = 0;
+  int tickRemaining = 0;
+  double invTickSamples = 0.0;
+  double sampleRate = 0.0;
+
+  // Per-tick buffers, index 0 left, 1 right; all ten share one allocation.
+  double* modulatorBuf[kNumChannels] = {};
+  double* bandBuf[kNumChannels] = {};
+  double* carrierBuf[kNumChannels] = {};
+  double* noiseBuf[kNumChannels] = {};
+  double* vocoderBuf[kNumChannels] = {};
+
+  BandPassPair analysisBands[kNumChannels][kNumBands];
+  BandPassPair synthesisBands[kNumChannels][kNumBands];
+  Lowpass envelopeFilters[kNumChannels][kNumBands];
+  Lowpass accentLowpass;
+  Highpass accentHighpass;
+
+  Voice voices[kNumVoices];
+  VibratoLfo vibratoLfos[kNumVibratoLfos];
+  int noteCounter = 0;
+  bool sustainPedal = false;
+  double pitchBend = 0.0;  // -1 to just under 1
+
+  EnsembleUnit ensembles[kNumChannels];
+  WavPlayer wavPlayer;
+  bool sourceLoading = false;  // a WAV file is being opened: blocks are skipped
+
+  double accentSum = 0.0;  // band envelopes before bias and ceiling, per piece
+  double meterPeak = 0.0;
+  bool inputConnected[kNumInputs] = {true, true, true, true};
+  bool modulatorActive[kNumChannels] = {};
+
+  // Parameter settings, initialised to the parameters' defaults.
+  int vocoderMode = 0;
+  bool keyboardOn = true;
+  bool wavInput = false;
+  bool sampleLegato = true;
+  double finalVolume = 0.25;
+  double dryBalance = 0.0;
+  double vocoderBalance = 1.0;
+  double keyboardLevel = 1.0;
+  double noiseLevel = 0.0;
+  double extLevel = 1.0;
+  double micLevel = 1.0;
+  double accentDepth = 0.0;
+  double bendRange = 256.0;
+  bool ensembleOn = false;
+  bool meterShowsCarrier = false;
+  double bias = 0.0;
+  double limit = 10.0;
+  bool fixedBands[kNumBands] = {};
+
+ private:
+  void AllocateTickBuffers(int samples);
+  void DispatchEvents() noexcept;
+  void DispatchEvent(int status, int data1, int data2) noexcept;
+  void UpdateControls() noexcept;
+  void RenderSources(const double* const inputs[kNumInputs], int count) noexcept;
+  void ProcessBands(int count) noexcept;
+  void Band(int ch, int b, const double* modulator, double* const carriers[kNumChannels],
+            int count) noexcept;
+  void Mix(double* outLeft, double* outRight, int count) noexcept;
+  void ReleaseVoice(Voice& voice) noexcept;
+  void SetVibratoSpeed(double hz);
+
+  VocoderHost& host;
+  MidiQueue& midiQueue;
+  HeldNotes& heldNotes;
+  std::unique_ptr<double[]> tickStorage;
+};

@@ -1,36 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "WavFixtures.h"
 #include "engine/WavPlayer.h"
 
 using namespace wavtest;
-
-// Counts allocations of this whole test binary, but only while a test has
-// switched counting on. Not inlined, so that the compiler does not pair the
-// malloc and free inside with new-expressions and warn.
-namespace {
-std::atomic<bool> countAllocations{false};
-std::atomic<int> allocationCount{0};
-}  // namespace
-
-[[gnu::noinline]] void* operator new(std::size_t size) {
-  if (countAllocations.load(std::memory_order_relaxed)) allocationCount.fetch_add(1);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size) { return operator new(size); }
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -264,8 +244,7 @@ TEST(WavPlayerTest, RenderingNeverAllocates) {
     player.ResetWavPlayer(hostRate, tick);
     ASSERT_TRUE(player.OpenWav(Fixture("s16_stereo_44100").c_str()));
     std::vector<double> left(static_cast<size_t>(tick)), right(static_cast<size_t>(tick));
-    allocationCount = 0;
-    countAllocations = true;
+    StartCountingAllocations();
     for (int round = 0; round < 3; ++round) {
       player.TriggerWav();
       for (int piece = 0; piece < 60; ++piece) {
@@ -273,8 +252,7 @@ TEST(WavPlayerTest, RenderingNeverAllocates) {
         player.RenderWav(left.data(), right.data(), tick - piece % 3);
       }
     }
-    countAllocations = false;
-    EXPECT_EQ(allocationCount.load(), 0) << hostRate;
+    EXPECT_EQ(StopCountingAllocations(), 0) << hostRate;
   }
 }
 

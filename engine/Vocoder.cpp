@@ -1,0 +1,578 @@
+#include "engine/Vocoder.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+
+#include "instrument/HeldNotes.h"
+#include "instrument/MidiQueue.h"
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kSecondFrequencyRatio = 0.829;
+constexpr double kVocoderGain = 0.05;
+constexpr int kTickBufferCount = 10;
+constexpr int kSustainController = 64;
+constexpr int kMappableControllers = 120;
+
+// Envelope smoothing frequency of each band at "Speed" 0 (Hz).
+double BaseSmoothingFrequency(int band) {
+  if (band < 4) return 15.9;
+  if (band < 8) return 33.9;
+  if (band < 16) return 72.3;
+  return 159.2;
+}
+
+// Noise generator state, shared by every instance in the process and never
+// reseeded. Multiplied as unsigned so the 32-bit wrap is defined.
+std::atomic<uint32_t> noiseState{1u};
+
+void Clear(double* buffer, int count) {
+  std::memset(buffer, 0, sizeof(double) * static_cast<size_t>(count));
+}
+
+double SumOfMagnitudes(const double* buffer, int count) {
+  double sum = 0.0;
+  for (int i = 0; i < count; ++i) sum += std::fabs(buffer[i]);
+  return sum;
+}
+
+void ResetBandPassPair(BandPassPair& pair, double sampleRate, double frequency) {
+  pair = BandPassPair();
+  pair.sampleRate = sampleRate;
+  pair.freq1 = frequency;
+  pair.freq2 = frequency * kSecondFrequencyRatio;
+  pair.gain = 1.0;
+  pair.ComputeCoefficients();
+}
+
+void RetuneBandPassPair(BandPassPair& pair, double frequency) {
+  pair.freq1 = frequency;
+  pair.freq2 = frequency * kSecondFrequencyRatio;
+  pair.ComputeCoefficients();
+}
+
+bool On(double value) { return value >= 0.5; }
+
+}  // namespace
+
+Vocoder::Vocoder(VocoderHost& host, MidiQueue& midiQueue, HeldNotes& heldNotes)
+    : host(host), midiQueue(midiQueue), heldNotes(heldNotes) {
+  SetVibratoSpeed(5.5);
+}
+
+// ---- Reset ----
+
+void Vocoder::ResetState(double rate) {
+  tickRemaining = 0;
+  if (!(rate >= kMinSampleRate && rate <= kMaxSampleRate)) {
+    // Below 1 kHz a tick would hold no samples and processing could never
+    // advance: refuse the rate and stay silent until a usable one arrives.
+    sampleRate = 0.0;
+    tickSamples = 0;
+    return;
+  }
+  sampleRate = rate;
+  tickSamples = static_cast<int>(rate) / 1000;
+  if (tickSamples != allocatedTickSamples) AllocateTickBuffers(tickSamples);
+
+  for (Voice& voice : voices) ResetVoice(voice, rate);
+  noteCounter = 0;
+  sustainPedal = false;
+
+  for (int b = 0; b < kNumBands; ++b) {
+    for (int ch = 0; ch < kNumChannels; ++ch) {
+      ResetBandPassPair(analysisBands[ch][b], rate, kBandDefaultFrequencies[b]);
+      ResetBandPassPair(synthesisBands[ch][b], rate, kBandDefaultFrequencies[b]);
+      envelopeFilters[ch][b].SetUp(rate, BaseSmoothingFrequency(b));
+    }
+  }
+  // The accent detector runs once per tick, at 1 kHz.
+  accentLowpass.SetUp(1000.0, 10.0);
+  accentHighpass.SetUp(1000.0, 2.0);
+
+  // A third of a turn apart (0.333 and 0.666 of 2 pi).
+  vibratoLfos[0].phase = 0.0;
+  vibratoLfos[1].phase = 2.092300707290802;
+  vibratoLfos[2].phase = 4.184601414581604;
+
+  ResetEnsemble(ensembles[0], rate);
+  SetEnsembleRate(ensembles[0], 1, 0.65);
+  SetEnsembleRate(ensembles[0], 2, 5.7);
+  ResetEnsemble(ensembles[1], rate);
+  SetEnsembleRate(ensembles[1], 1, 0.55);
+  SetEnsembleRate(ensembles[1], 2, 6.3);
+
+  meterPeak = 0.0;
+  accentSum = 0.0;
+  pitchBend = 0.0;
+  for (int k = 0; k < kNumInputs; ++k) inputConnected[k] = host.IsInputConnected(k);
+  wavPlayer.ResetWavPlayer(rate, tickSamples);
+  sourceLoading = false;
+}
+
+void Vocoder::AllocateTickBuffers(int samples) {
+  // The new block exists before the old one is freed, so a resize always
+  // yields new addresses.
+  std::unique_ptr<double[]> storage(new double[static_cast<size_t>(samples) * kTickBufferCount]());
+  double* next = storage.get();
+  for (double** buffers : {modulatorBuf, bandBuf, carrierBuf, noiseBuf, vocoderBuf}) {
+    for (int ch = 0; ch < kNumChannels; ++ch) {
+      buffers[ch] = next;
+      next += samples;
+    }
+  }
+  tickStorage = std::move(storage);
+  allocatedTickSamples = samples;
+  invTickSamples = 1.0 / samples;
+}
+
+// ---- Parameters ----
+
+void Vocoder::SetVibratoSpeed(double hz) {
+  vibratoLfos[0].increment = hz * kTwoPi / 1000.0;
+  vibratoLfos[1].increment = hz * 0.99 * kTwoPi / 1000.0;
+  vibratoLfos[2].increment = hz * 1.01 * kTwoPi / 1000.0;
+}
+
+void Vocoder::ApplyParameter(int index, double v) {
+  if (index < 0 || index >= kNumParameters) return;
+  if (index >= kAnalysisFreq1 && index < kAnalysisFreq1 + kNumBands) {
+    for (auto& channel : analysisBands) RetuneBandPassPair(channel[index - kAnalysisFreq1], v);
+    return;
+  }
+  if (index >= kSynthesisFreq1 && index < kSynthesisFreq1 + kNumBands) {
+    for (auto& channel : synthesisBands) RetuneBandPassPair(channel[index - kSynthesisFreq1], v);
+    return;
+  }
+  if (index >= kSynthesisLevel1 && index < kSynthesisLevel1 + kNumBands) {
+    for (auto& channel : synthesisBands) channel[index - kSynthesisLevel1].gain = v;
+    return;
+  }
+  if (index >= kSynthesisFixed1 && index < kSynthesisFixed1 + kNumBands) {
+    fixedBands[index - kSynthesisFixed1] = On(v);
+    return;
+  }
+  switch (index) {
+    case kVocoderMode:
+      // An enumeration of 0 and 1; anything from 1 up selects all bands.
+      vocoderMode = v >= 1.0 ? 1 : 0;
+      break;
+    case kKeyboard:
+      keyboardOn = On(v);
+      break;
+    case kInputMode:
+      wavInput = On(v);
+      break;
+    case kSampleLegato:
+      sampleLegato = On(v);
+      break;
+    case kFinalVolume:
+      finalVolume = v;
+      break;
+    case kOutBalance:
+      dryBalance = v;
+      vocoderBalance = 1.0 - v;
+      break;
+    case kInBalance:
+      keyboardLevel = 1.0 - v;
+      noiseLevel = v;
+      break;
+    case kExtLevel:
+      extLevel = v;
+      break;
+    case kMicLevel:
+      micLevel = v;
+      break;
+    case kAccentBend:
+      accentDepth = v * 256.0;
+      break;
+    case kPitchBend:
+      bendRange = v * 128.0;
+      break;
+    case kVibratoSpeed:
+      SetVibratoSpeed(v);
+      break;
+    case kEnsemble:
+      ensembleOn = On(v);
+      break;
+    case kMeterMode:
+      meterShowsCarrier = !On(v);
+      break;
+    case kAttack:
+      wavPlayer.attack = v;
+      for (Voice& voice : voices) SetVoiceParameter(voice, index, v);
+      break;
+    case kRelease:
+      wavPlayer.release = v;
+      for (Voice& voice : voices) SetVoiceParameter(voice, index, v);
+      break;
+    case kTune:
+    case kVelocity:
+    case kOctaveUp:
+    case kVibratoDepth:
+      for (Voice& voice : voices) SetVoiceParameter(voice, index, v);
+      break;
+    case kEnsembleLeftRate1:
+      SetEnsembleRate(ensembles[0], 1, v);
+      break;
+    case kEnsembleRightRate1:
+      SetEnsembleRate(ensembles[1], 1, v);
+      break;
+    case kEnsembleLeftRate2:
+      SetEnsembleRate(ensembles[0], 2, v);
+      break;
+    case kEnsembleRightRate2:
+      SetEnsembleRate(ensembles[1], 2, v);
+      break;
+    case kBias:
+      bias = 2.0 * v;
+      break;
+    case kLimit:
+      limit = 10.0 - 9.0 * std::sqrt(v);
+      break;
+    case kSpeed: {
+      // Scales every smoothing frequency by 1/4 .. 4; restarts the envelopes.
+      const double scale = std::pow(2.0, 2.0 * v);
+      for (int b = 0; b < kNumBands; ++b) {
+        for (auto& channel : envelopeFilters)
+          channel[b].SetUp(sampleRate, scale * BaseSmoothingFrequency(b));
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// ---- Carrier synthesizer ----
+
+void Vocoder::NoteOn(int note, int velocity) noexcept {
+  if (note < 0 || note > 127) return;
+  if (keyboardOn) {
+    heldNotes.Set(note, velocity);
+    Voice* chosen = nullptr;
+    for (Voice& voice : voices) {
+      if (voice.note == note) {
+        chosen = &voice;
+        break;
+      }
+    }
+    if (chosen == nullptr) {
+      for (Voice& voice : voices) {
+        if (!voice.active) {
+          chosen = &voice;
+          break;
+        }
+      }
+    }
+    if (chosen == nullptr) {
+      // Every voice sounds: steal the oldest note-on.
+      chosen = &voices[0];
+      for (Voice& voice : voices) {
+        if (voice.stamp < chosen->stamp) chosen = &voice;
+      }
+    }
+    Voice& voice = *chosen;
+    noteCounter += 1;
+    voice.stamp = noteCounter;
+    voice.active = true;
+    voice.gate = true;
+    voice.note = note;
+    voice.pitch = note * 128.0;
+    voice.amplitude = (velocity / 127.0 - 1.0) * voice.velocitySensitivity + 1.0;
+    // Notes take the three detuned oscillators in groups of three.
+    voice.vibratoSource = &vibratoLfos[((note + 1) / 3) % kNumVibratoLfos];
+    voice.target = kVoiceAttackTarget;
+    voice.coefficient = EnvelopeCoefficient(voice.attack);
+  }
+  if (wavInput && (!sampleLegato || heldNotes.Size() < 2)) wavPlayer.TriggerWav();
+}
+
+void Vocoder::ReleaseVoice(Voice& voice) noexcept {
+  voice.target = kVoiceReleaseTarget;
+  voice.coefficient = EnvelopeCoefficient(voice.release);
+}
+
+void Vocoder::NoteOff(int note) noexcept {
+  if (note < 0 || note > 127) return;
+  heldNotes.Remove(note);
+  for (Voice& voice : voices) {
+    if (voice.active && voice.note == note) {
+      voice.gate = false;
+      if (!voice.sustained) ReleaseVoice(voice);
+      break;
+    }
+  }
+  if (wavInput && heldNotes.Size() == 0 && !sustainPedal) wavPlayer.ReleaseWav();
+}
+
+void Vocoder::SetSustain(int value) noexcept {
+  sustainPedal = value > 0;
+  for (Voice& voice : voices) {
+    voice.sustained = sustainPedal;
+    if (!voice.gate && !sustainPedal) ReleaseVoice(voice);
+  }
+}
+
+void Vocoder::AllNotesOff() noexcept {
+  heldNotes.Clear();
+  for (Voice& voice : voices) {
+    voice.sustained = false;
+    voice.gate = false;
+    ReleaseVoice(voice);
+  }
+}
+
+// ---- Control tick ----
+
+void Vocoder::DispatchEvents() noexcept {
+  while (!midiQueue.Empty()) {
+    IMidiMessage& message = midiQueue.Front();
+    // Widened so that a hostile offset cannot overflow.
+    const int64_t offset = static_cast<int64_t>(message.offset) - tickSamples;
+    message.offset = offset < INT32_MIN ? INT32_MIN : static_cast<int32_t>(offset);
+    if (message.offset > 0) break;
+    DispatchEvent(message.status, message.data1, message.data2);
+    midiQueue.PopFront();
+  }
+  midiQueue.SubtractFromOffsets(tickSamples);
+}
+
+void Vocoder::DispatchEvent(int status, int data1, int data2) noexcept {
+  switch (status & 0xF0) {
+    case 0x90:
+      if (data2 > 0) {
+        NoteOn(data1, data2);
+      } else {
+        NoteOff(data1);
+      }
+      break;
+    case 0x80:
+      NoteOff(data1);
+      break;
+    case 0xB0:
+      if (data1 == kSustainController) {
+        SetSustain(data2);
+      } else if (data1 < kMappableControllers) {
+        host.MapController(data1, data2);
+      }
+      break;
+    case 0xE0:
+      pitchBend = ((data2 * 128 + data1) - 8192) / 8192.0;
+      break;
+    default:  // pressure, program change, system messages
+      break;
+  }
+}
+
+void Vocoder::UpdateControls() noexcept {
+  if (keyboardOn) {
+    for (VibratoLfo& lfo : vibratoLfos) {
+      lfo.value = std::sin(lfo.phase);
+      lfo.phase += lfo.increment;
+      if (lfo.phase >= kTwoPi) lfo.phase = 0.0;
+    }
+    double bend = bendRange * pitchBend;
+    if (accentDepth > 0.0) {
+      // Loudness per sample of the latest piece; a loud modulator bends down.
+      double a = accentSum * invTickSamples;
+      if (modulatorActive[0] && modulatorActive[1]) a *= 0.5;
+      // Non-finite input must not poison the detector's states for good.
+      if (!std::isfinite(a)) a = 0.0;
+      accentSum = a;
+      bend -= accentHighpass.Step(accentLowpass.Step(a)) * accentDepth;
+    }
+    for (Voice& voice : voices) UpdateVoicePitch(voice, bend);
+  }
+  TickEnsemble(ensembles[0]);
+  TickEnsemble(ensembles[1]);
+  meterPeak -= meterPeak * invTickSamples;
+}
+
+// ---- Audio ----
+
+void Vocoder::ProcessBlock(double** inputs, double** outputs, int frames) noexcept {
+  if (sourceLoading) return;
+  if (outputs == nullptr || outputs[0] == nullptr || outputs[1] == nullptr) return;
+  double* out[kNumChannels] = {outputs[0], outputs[1]};
+  if (!IsReady()) {
+    if (frames > 0) {
+      Clear(out[0], frames);
+      Clear(out[1], frames);
+    }
+    return;
+  }
+  const double* in[kNumInputs] = {};
+  for (int k = 0; k < kNumInputs; ++k) {
+    inputConnected[k] = host.IsInputConnected(k) && inputs != nullptr && inputs[k] != nullptr;
+    if (inputConnected[k]) in[k] = inputs[k];
+  }
+  modulatorActive[0] = wavInput || inputConnected[0];
+  modulatorActive[1] = wavInput || inputConnected[1];
+
+  while (frames > 0) {
+    int n;
+    if (tickRemaining > 0) {
+      if (tickRemaining < frames) {
+        n = tickRemaining;
+        tickRemaining = 0;
+      } else {
+        n = frames;
+        tickRemaining -= frames;
+      }
+    } else {
+      DispatchEvents();
+      UpdateControls();
+      n = tickSamples;
+      if (frames < tickSamples) {
+        n = frames;
+        tickRemaining = tickSamples - frames;
+      }
+    }
+    RenderSources(in, n);
+    for (const double*& input : in) {
+      if (input != nullptr) input += n;
+    }
+    ProcessBands(n);
+    Mix(out[0], out[1], n);
+    out[0] += n;
+    out[1] += n;
+    frames -= n;
+  }
+}
+
+void Vocoder::RenderSources(const double* const inputs[kNumInputs], int count) noexcept {
+  if (wavInput) {
+    wavPlayer.RenderWav(modulatorBuf[0], modulatorBuf[1], count);
+  } else {
+    for (int ch = 0; ch < kNumChannels; ++ch) {
+      if (inputConnected[ch]) {
+        std::memcpy(modulatorBuf[ch], inputs[ch], sizeof(double) * static_cast<size_t>(count));
+      } else {
+        Clear(modulatorBuf[ch], tickSamples);
+      }
+    }
+  }
+
+  double* carrierLeft = carrierBuf[0];
+  double* carrierRight = carrierBuf[1];
+  Clear(carrierLeft, tickSamples);
+  if (keyboardOn && keyboardLevel > 0.0) {
+    for (Voice& voice : voices) RenderVoice(voice, carrierLeft, count);
+    for (int i = 0; i < count; ++i) {
+      carrierLeft[i] *= keyboardLevel;
+      carrierRight[i] = carrierLeft[i];  // the voices are mono
+    }
+  } else {
+    Clear(carrierRight, tickSamples);
+  }
+
+  if (noiseLevel > 0.0) {
+    uint32_t state = noiseState.load(std::memory_order_relaxed);
+    for (int i = 0; i < count; ++i) {
+      state *= 16807u;
+      const double s = static_cast<int32_t>(state) * 4.6566129e-10 * noiseLevel;
+      noiseBuf[0][i] = s;
+      noiseBuf[1][i] = s;
+      carrierLeft[i] += s;
+      carrierRight[i] += s;
+    }
+    noiseState.store(state, std::memory_order_relaxed);
+  }
+
+  double meter = 0.0;
+  if (extLevel > 0.0) {
+    for (int k = 2; k < kNumInputs; ++k) {
+      if (!inputConnected[k]) continue;
+      double* carrier = carrierBuf[k - 2];
+      const double* input = inputs[k];
+      for (int i = 0; i < count; ++i) {
+        const double added = input[i] * extLevel;
+        carrier[i] += added;
+        if (meterShowsCarrier) meter += std::fabs(added);
+      }
+    }
+    if (meterShowsCarrier && inputConnected[2] && inputConnected[3]) meter *= 0.5;
+  }
+
+  if (meterShowsCarrier) {
+    meter += SumOfMagnitudes(carrierLeft, count);
+  } else {
+    if (modulatorActive[0]) meter += SumOfMagnitudes(modulatorBuf[0], count);
+    if (modulatorActive[1]) meter += SumOfMagnitudes(modulatorBuf[1], count);
+    if (modulatorActive[0] && modulatorActive[1]) meter *= micLevel * 0.5;
+  }
+  if (meter > meterPeak) meterPeak = meter;
+}
+
+void Vocoder::ProcessBands(int count) noexcept {
+  Clear(vocoderBuf[0], tickSamples);
+  Clear(vocoderBuf[1], tickSamples);
+  accentSum = 0.0;
+  if (!(vocoderBalance > 0.0)) return;  // the vocoder is not heard
+  const int carrierBands = vocoderMode != 0 ? kNumBands : kStandardCarrierBands;
+  for (int b = 0; b < carrierBands; ++b) {
+    Band(0, b, modulatorBuf[0], carrierBuf, count);
+    Band(1, b, modulatorBuf[1], carrierBuf, count);
+  }
+  // In the standard mode the top bands shape the noise alone.
+  if (carrierBands < kNumBands && noiseLevel > 0.0) {
+    for (int b = carrierBands; b < kNumBands; ++b) {
+      Band(0, b, modulatorBuf[0], noiseBuf, count);
+      Band(1, b, modulatorBuf[1], noiseBuf, count);
+    }
+  }
+}
+
+// Three passes over the piece, so each filter's state stays hot.
+void Vocoder::Band(int ch, int b, const double* modulator, double* const carriers[kNumChannels],
+                   int count) noexcept {
+  double* out = vocoderBuf[ch];
+  BandPassPair& synthesis = synthesisBands[ch][b];
+  if (fixedBands[b]) {
+    // A fixed band passes the full carrier without an envelope.
+    const double* carrier = carrierBuf[ch];
+    for (int i = 0; i < count; ++i) out[i] += synthesis.Step(carrier[i]);
+    return;
+  }
+  double* envelope = bandBuf[ch];
+  BandPassPair& analysis = analysisBands[ch][b];
+  for (int i = 0; i < count; ++i) envelope[i] = analysis.Step(modulator[i]);
+
+  Lowpass& smoothing = envelopeFilters[ch][b];
+  double sum = accentSum;
+  for (int i = 0; i < count; ++i) {
+    const double h = smoothing.StepRectified(envelope[i]) * micLevel;
+    const double s = h + bias;
+    envelope[i] = s >= limit ? limit : (s > 0.0 ? s : 0.0);
+    sum += h;
+  }
+  accentSum = sum;
+
+  const double* carrier = carriers[ch];
+  for (int i = 0; i < count; ++i) out[i] += synthesis.Step(carrier[i]) * envelope[i];
+}
+
+void Vocoder::Mix(double* outLeft, double* outRight, int count) noexcept {
+  const double dryLeft = modulatorActive[0] ? dryBalance * finalVolume * micLevel : 0.0;
+  const double dryRight = modulatorActive[1] ? dryBalance * finalVolume * micLevel : 0.0;
+  const double wet = finalVolume * kVocoderGain * vocoderBalance;
+  const double* vocoderLeft = vocoderBuf[0];
+  const double* vocoderRight = vocoderBuf[1];
+  const double* modulatorLeft = modulatorBuf[0];
+  const double* modulatorRight = modulatorBuf[1];
+  if (ensembleOn) {
+    for (int i = 0; i < count; ++i) {
+      outLeft[i] = ProcessEnsemble(ensembles[0], wet * vocoderLeft[i] + dryLeft * modulatorLeft[i]);
+      outRight[i] =
+          ProcessEnsemble(ensembles[1], wet * vocoderRight[i] + dryRight * modulatorRight[i]);
+    }
+  } else {
+    for (int i = 0; i < count; ++i) {
+      outLeft[i] = wet * vocoderLeft[i] + dryLeft * modulatorLeft[i];
+      outRight[i] = wet * vocoderRight[i] + dryRight * modulatorRight[i];
+    }
+  }
+}
