@@ -18,12 +18,13 @@ class IChunk {
   int GetInt32(int32_t* v, int pos) const;
   int GetDouble(double* v, int pos) const;
   int GetBool(bool* v, int pos) const;
-  // Length <= 0 gives the empty text; a text whose bytes do not fit leaves
-  // *text unchanged but still returns pos + 4 + length.
+  // Length <= 0 gives the empty text and returns pos + 4 (a negative length
+  // never moves backwards). A text whose bytes do not fit leaves *text
+  // unchanged but still returns pos + 4 + length, or -1 past the int range.
   int GetText(std::string* text, int pos) const;
   int GetBytes(void* data, int size, int pos) const;
 
-  void Resize(int size);  // new bytes are zero
+  bool Resize(int size);  // new bytes are zero; false when size < 0 or memory runs out
   void Clear() { bytes.clear(); }
   int Size() const { return static_cast<int>(bytes.size()); }
   uint8_t* Data() { return bytes.data(); }

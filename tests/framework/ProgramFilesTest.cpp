@@ -1,0 +1,538 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "framework/Text.h"
+#include "instrument/ParameterIds.h"
+#include "instrument/REDI.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+uint32_t BE32(const Bytes& b, std::size_t at) {
+  return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
+         static_cast<uint32_t>(b[at + 2]) << 8 | b[at + 3];
+}
+
+void PutBE32(Bytes& b, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PutText(Bytes& b, const char* text) { b.insert(b.end(), text, text + std::strlen(text)); }
+
+void PutBEFloat(Bytes& b, float f) {
+  uint32_t u;
+  std::memcpy(&u, &f, sizeof u);
+  PutBE32(b, u);
+}
+
+// The 56-byte head of a parameter-list program record.
+void PutParamListHeader(Bytes& b, const char* name, uint32_t paramCount = 107) {
+  PutText(b, "CcnK");
+  PutBE32(b, 0);
+  PutText(b, "FxCk");
+  PutBE32(b, 1);
+  PutText(b, "redi");
+  PutBE32(b, 10101);
+  PutBE32(b, paramCount);
+  char field[28] = {};
+  CopyText(field, sizeof field, name);
+  b.insert(b.end(), field, field + 28);
+}
+
+void SetFractions(IPlugBase& plug, double fraction) {
+  for (int i = 0; i < plug.NParams(); ++i) {
+    IParameter* p = plug.GetParam(i);
+    p->SetClamped(p->Min() + (p->Max() - p->Min()) * fraction);
+  }
+}
+
+std::vector<double> Values(IPlugBase& plug) {
+  std::vector<double> values;
+  for (int i = 0; i < plug.NParams(); ++i) values.push_back(plug.GetParam(i)->Value());
+  return values;
+}
+
+double ZeroClamped(const IParameter& p) { return std::fmin(std::fmax(0.0, p.Min()), p.Max()); }
+
+// What SetNormalized makes of x for parameter index of plug.
+double FromNormalized(IPlugBase& plug, int index, double x) {
+  IParameter copy = *plug.GetParam(index);
+  copy.SetNormalized(x);
+  return copy.Value();
+}
+
+void ExpectAllInRange(IPlugBase& plug) {
+  for (int i = 0; i < plug.NParams(); ++i) {
+    const IParameter* p = plug.GetParam(i);
+    EXPECT_TRUE(p->Value() >= p->Min() && p->Value() <= p->Max()) << i << " " << p->Value();
+  }
+}
+
+void FillDistinctPrograms(IPlugBase& plug, int count) {
+  for (int i = 0; i < count; ++i) {
+    SetFractions(plug, 0.05 * (i + 1));
+    plug.FillEmptyPrograms(1);
+    const std::string name = "Voice " + std::to_string(i);
+    CopyText(plug.GetProgram(i)->name, IProgram::kNameSize, name.c_str());
+  }
+}
+
+void ExpectSameStore(IPlugBase& a, IPlugBase& b) {
+  for (int i = 0; i < 64; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_STREQ(a.ProgramName(i), b.ProgramName(i));
+    ASSERT_EQ(a.GetProgram(i)->initialised, b.GetProgram(i)->initialised);
+    if (!a.GetProgram(i)->initialised) continue;
+    ASSERT_TRUE(a.ApplyProgram(i));
+    ASSERT_TRUE(b.ApplyProgram(i));
+    EXPECT_EQ(Values(a), Values(b));
+  }
+}
+
+class ProgramFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string name = std::string("redi_") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                             ".fx";
+    path = (std::filesystem::temp_directory_path() / name).string();
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+
+  Bytes ReadBack() const {
+    Bytes bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return bytes;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
+    return bytes;
+  }
+
+  void Write(const Bytes& bytes, std::size_t size) const {
+    // A fresh file each time: truncating a written one can force a flush to disk.
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    if (size > 0) {
+      ASSERT_EQ(std::fwrite(bytes.data(), 1, size, f), size);
+    }
+    std::fclose(f);
+  }
+  void Write(const Bytes& bytes) const { Write(bytes, bytes.size()); }
+
+  std::string path;
+};
+
+TEST_F(ProgramFilesTest, FreshBankFileLayout) {
+  REDI plug(nullptr);
+  ASSERT_TRUE(plug.SaveBankFile(path.c_str()));
+  const Bytes file = ReadBack();
+  ASSERT_EQ(file.size(), 160u + 8u + 64u * 10u);  // 64 records of "empty" and a flag
+  EXPECT_EQ(0, std::memcmp(file.data(), "CcnK", 4));
+  EXPECT_EQ(BE32(file, 4), file.size());
+  EXPECT_EQ(0, std::memcmp(file.data() + 8, "FBCh", 4));
+  EXPECT_EQ(BE32(file, 12), 2u);
+  EXPECT_EQ(0, std::memcmp(file.data() + 16, "redi", 4));
+  EXPECT_EQ(BE32(file, 20), 10101u);
+  EXPECT_EQ(BE32(file, 24), 64u);
+  EXPECT_EQ(BE32(file, 28), 0u);
+  for (std::size_t i = 32; i < 156; ++i) EXPECT_EQ(file[i], 0) << i;
+  EXPECT_EQ(BE32(file, 156), file.size() - 160);
+  const uint8_t header[] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
+  EXPECT_EQ(0, std::memcmp(file.data() + 160, header, 8));
+  const uint8_t record[] = {5, 0, 0, 0, 'e', 'm', 'p', 't', 'y', 0};
+  for (std::size_t i = 0; i < 64; ++i)
+    EXPECT_EQ(0, std::memcmp(file.data() + 168 + 10 * i, record, 10)) << i;
+}
+
+TEST_F(ProgramFilesTest, ProgramFileLayout) {
+  REDI plug(nullptr);
+  plug.FillEmptyPrograms(64);
+  ASSERT_TRUE(plug.ApplyProgram(3));
+  plug.ModifyCurrentPreset("Stage voice");
+  ASSERT_TRUE(plug.SaveProgramFile(path.c_str()));
+  IChunk state;
+  ASSERT_TRUE(plug.SaveState(state));
+
+  const Bytes file = ReadBack();
+  ASSERT_EQ(file.size(), 68u + static_cast<std::size_t>(state.Size()));
+  EXPECT_EQ(0, std::memcmp(file.data(), "CcnK", 4));
+  EXPECT_EQ(BE32(file, 4), file.size());
+  EXPECT_EQ(0, std::memcmp(file.data() + 8, "FPCh", 4));
+  EXPECT_EQ(BE32(file, 12), 1u);
+  EXPECT_EQ(0, std::memcmp(file.data() + 16, "redi", 4));
+  EXPECT_EQ(BE32(file, 20), 10101u);
+  EXPECT_EQ(BE32(file, 24), 107u);
+  char name[28];
+  std::memcpy(name, file.data() + 28, 28);
+  EXPECT_STREQ(name, "Stage voice");
+  for (std::size_t i = 28 + 11; i < 56; ++i) EXPECT_EQ(file[i], 0) << i;
+  EXPECT_EQ(BE32(file, 56), file.size() - 60);
+  EXPECT_EQ(0, std::memcmp(file.data() + 60, "tffp", 4));
+  EXPECT_EQ(0, std::memcmp(file.data() + 68, state.Data(), static_cast<std::size_t>(state.Size())));
+}
+
+TEST_F(ProgramFilesTest, LongNamesAreCutToTwentySevenBytesOnACharacterBoundary) {
+  REDI plug(nullptr);
+  plug.FillEmptyPrograms(64);
+  // 25 ASCII bytes, then a 3-byte character that would end at byte 28.
+  plug.ModifyCurrentPreset("abcdefghijklmnopqrstuvwxy\xE2\x82\xAC and more");
+  ASSERT_TRUE(plug.SaveProgramFile(path.c_str()));
+  const Bytes file = ReadBack();
+  EXPECT_EQ(0, std::memcmp(file.data() + 28, "abcdefghijklmnopqrstuvwxy\0\0\0", 28));
+
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  ASSERT_TRUE(target.LoadProgramFile(path.c_str()));
+  EXPECT_STREQ(target.ProgramName(0), "abcdefghijklmnopqrstuvwxy");
+
+  // A name filling all 28 bytes without a terminator is read whole.
+  Bytes edited = file;
+  std::memset(edited.data() + 28, 'z', 28);
+  Write(edited);
+  ASSERT_TRUE(target.LoadProgramFile(path.c_str()));
+  EXPECT_EQ(std::string(target.ProgramName(0)), std::string(28, 'z'));
+}
+
+TEST_F(ProgramFilesTest, ProgramFileReadsBackIntoTheCurrentProgram) {
+  REDI source(nullptr);
+  SetFractions(source, 0.25);
+  source.GetParam(kInputMode)->SetClamped(1.0);
+  source.wavRequestedPath = "/voices/take 1.wav";
+  source.ModifyCurrentPreset("Robot");
+  ASSERT_TRUE(source.SaveProgramFile(path.c_str()));
+
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  ASSERT_TRUE(target.ApplyProgram(4));
+  ASSERT_TRUE(target.LoadProgramFile(path.c_str()));
+  EXPECT_EQ(Values(target), Values(source));
+  EXPECT_EQ(target.wavRequestedPath, source.wavRequestedPath);
+  EXPECT_EQ(target.CurrentProgram(), 4);
+  EXPECT_STREQ(target.ProgramName(4), "Robot");
+  SetFractions(target, 0.5);
+  ASSERT_TRUE(target.ApplyProgram(4));
+  EXPECT_EQ(Values(target), Values(source));
+}
+
+TEST_F(ProgramFilesTest, BankFileReadsBackToTheSameStore) {
+  REDI source(nullptr);
+  FillDistinctPrograms(source, 10);
+  SetFractions(source, 0.9);
+  source.FillEmptyPrograms(64);
+  source.GetParam(kInputMode)->SetClamped(1.0);
+  source.wavRequestedPath = "take.wav";
+  source.FillEmptyPrograms(0);
+  ASSERT_TRUE(source.ApplyProgram(2));
+  ASSERT_TRUE(source.SaveBankFile(path.c_str()));
+  EXPECT_EQ(BE32(ReadBack(), 28), 2u);
+
+  REDI target(nullptr);
+  ASSERT_TRUE(target.LoadBankFile(path.c_str()));
+  EXPECT_EQ(target.CurrentProgram(), 0);  // the file's current index is not used
+  ExpectSameStore(source, target);
+}
+
+TEST_F(ProgramFilesTest, ForeignOrUnknownFilesAreRefusedBeforeAnythingChanges) {
+  REDI source(nullptr);
+  SetFractions(source, 0.25);
+  ASSERT_TRUE(source.SaveProgramFile(path.c_str()));
+  const Bytes program = ReadBack();
+  ASSERT_TRUE(source.SaveBankFile(path.c_str()));
+  const Bytes bank = ReadBack();
+
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  const std::vector<double> before = Values(target);
+  struct Edit {
+    std::size_t at;
+    const char* bytes;
+  };
+  for (const Edit& e : {Edit{16, "ired"}, Edit{0, "CcnX"}, Edit{12, "\0\0\0\2"}, Edit{8, "FPCx"}}) {
+    Bytes edited = program;
+    std::memcpy(edited.data() + e.at, e.bytes, 4);
+    Write(edited);
+    EXPECT_FALSE(target.LoadProgramFile(path.c_str())) << e.at;
+  }
+  for (const Edit& e : {Edit{16, "ired"}, Edit{0, "CcnX"}, Edit{8, "FBCx"}}) {
+    Bytes edited = bank;
+    std::memcpy(edited.data() + e.at, e.bytes, 4);
+    Write(edited);
+    EXPECT_FALSE(target.LoadBankFile(path.c_str())) << e.at;
+  }
+  EXPECT_EQ(Values(target), before);
+  for (int i = 0; i < 64; ++i) EXPECT_STREQ(target.ProgramName(i), "Empty");
+
+  EXPECT_FALSE(target.LoadProgramFile(""));
+  EXPECT_FALSE(target.LoadBankFile(nullptr));
+  EXPECT_FALSE(target.SaveProgramFile(""));
+  const std::string missing = path + ".missing";
+  EXPECT_FALSE(target.LoadProgramFile(missing.c_str()));
+  EXPECT_FALSE(target.LoadBankFile(missing.c_str()));
+  const std::string noFolder =
+      (std::filesystem::temp_directory_path() / "redi-no-such-folder" / "x.fxb").string();
+  EXPECT_FALSE(target.SaveBankFile(noFolder.c_str()));
+}
+
+TEST_F(ProgramFilesTest, ParameterListProgramSetsNormalisedValuesAndCapturesThem) {
+  Bytes file;
+  PutParamListHeader(file, "List form");
+  for (int i = 0; i < 107; ++i) PutBEFloat(file, static_cast<float>(i % 10) / 10.0f);
+  Write(file);
+
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  ASSERT_TRUE(target.ApplyProgram(1));
+  ASSERT_TRUE(target.LoadProgramFile(path.c_str()));
+  for (int i = 0; i < 107; ++i)
+    EXPECT_EQ(target.GetParam(i)->Value(),
+              FromNormalized(target, i, static_cast<double>(static_cast<float>(i % 10) / 10.0f)))
+        << i;
+  EXPECT_STREQ(target.ProgramName(1), "List form");
+  const std::vector<double> loaded = Values(target);
+  SetFractions(target, 0.5);
+  ASSERT_TRUE(target.ApplyProgram(1));
+  EXPECT_EQ(Values(target), loaded);
+}
+
+TEST_F(ProgramFilesTest, ShortParameterListSetsOnlyTheValuesPresent) {
+  Bytes file;
+  PutParamListHeader(file, "Short");
+  PutBEFloat(file, 1.0f);
+  PutBEFloat(file, std::numeric_limits<float>::quiet_NaN());  // left alone
+  PutBEFloat(file, 7.0f);                                     // limited to 1
+  PutBEFloat(file, -3.0f);                                    // limited to 0
+  file.push_back(0x3F);                                       // a partial float
+  Write(file);
+
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  SetFractions(target, 0.25);
+  const std::vector<double> before = Values(target);
+  ASSERT_TRUE(target.LoadProgramFile(path.c_str()));
+  const std::vector<double> after = Values(target);
+  EXPECT_EQ(after[0], FromNormalized(target, 0, 1.0));
+  EXPECT_EQ(after[1], before[1]);
+  EXPECT_EQ(after[2], FromNormalized(target, 2, 1.0));
+  EXPECT_EQ(after[3], FromNormalized(target, 3, 0.0));
+  for (std::size_t i = 4; i < 107; ++i) EXPECT_EQ(after[i], before[i]) << i;
+  EXPECT_STREQ(target.ProgramName(0), "Short");
+}
+
+Bytes ParamListBank(int declared, int records, int currentIndex) {
+  Bytes file;
+  PutText(file, "CcnK");
+  PutBE32(file, 0);
+  PutText(file, "FxBk");
+  PutBE32(file, 1);
+  PutText(file, "redi");
+  PutBE32(file, 10101);
+  PutBE32(file, static_cast<uint32_t>(declared));
+  PutBE32(file, static_cast<uint32_t>(currentIndex));
+  file.resize(156, 0);
+  for (int r = 0; r < records; ++r) {
+    const std::string name = "Record " + std::to_string(r);
+    PutParamListHeader(file, name.c_str());
+    for (int i = 0; i < 107; ++i) PutBEFloat(file, static_cast<float>(r % 8) / 8.0f);
+  }
+  return file;
+}
+
+TEST_F(ProgramFilesTest, ParameterListBankFillsProgramsAndAppliesTheFilesCurrentIndex) {
+  Write(ParamListBank(3, 3, 1));
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  ASSERT_TRUE(target.LoadBankFile(path.c_str()));
+  EXPECT_EQ(target.CurrentProgram(), 1);
+  EXPECT_EQ(target.GetParam(kTune)->Value(), FromNormalized(target, kTune, 1.0 / 8.0));
+  for (int r = 0; r < 3; ++r) {
+    EXPECT_EQ(target.ProgramName(r), "Record " + std::to_string(r));
+    ASSERT_TRUE(target.ApplyProgram(r));
+    EXPECT_EQ(target.GetParam(kTune)->Value(), FromNormalized(target, kTune, r / 8.0)) << r;
+  }
+  EXPECT_STREQ(target.ProgramName(3), "Empty");
+}
+
+TEST_F(ProgramFilesTest, ParameterListBankIgnoresRecordsBeyondSixtyFour) {
+  Write(ParamListBank(70, 70, 0));
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  ASSERT_TRUE(target.LoadBankFile(path.c_str()));
+  for (int r = 0; r < 64; ++r) EXPECT_EQ(target.ProgramName(r), "Record " + std::to_string(r));
+
+  // Declaring more than there are is the same while 64 records are present,
+  // and a huge count ends at the first missing record.
+  Write(ParamListBank(0x7FFFFFFF, 64, 0));
+  EXPECT_TRUE(target.LoadBankFile(path.c_str()));
+  Write(ParamListBank(0x7FFFFFFF, 2, 0));
+  EXPECT_FALSE(target.LoadBankFile(path.c_str()));
+  Write(ParamListBank(-5, 2, 0));  // no programs at all
+  EXPECT_TRUE(target.LoadBankFile(path.c_str()));
+}
+
+TEST_F(ProgramFilesTest, ParameterListBankStopsAtABadRecordKeepingEarlierOnes) {
+  Bytes file = ParamListBank(3, 1, 0);
+  PutParamListHeader(file, "Fifty", 50);
+  for (int i = 0; i < 50; ++i) PutBEFloat(file, 0.5f);
+  Write(file);
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  EXPECT_FALSE(target.LoadBankFile(path.c_str()));
+  EXPECT_STREQ(target.ProgramName(0), "Record 0");
+  EXPECT_STREQ(target.ProgramName(1), "Empty");
+
+  // A record cut inside its values sets those present, then the load ends.
+  // The other values are those of the program the record goes into.
+  file = ParamListBank(2, 1, 0);
+  PutParamListHeader(file, "Cut");
+  PutBEFloat(file, 1.0f);
+  Write(file);
+  ASSERT_TRUE(target.ApplyProgram(1));
+  SetFractions(target, 0.25);
+  target.ModifyCurrentPreset();
+  const double tuneBefore = target.GetParam(kTune)->Value();
+  ASSERT_TRUE(target.ApplyProgram(0));
+  EXPECT_TRUE(target.LoadBankFile(path.c_str()));
+  EXPECT_STREQ(target.ProgramName(1), "Cut");
+  ASSERT_TRUE(target.ApplyProgram(1));
+  EXPECT_EQ(target.GetParam(0)->Value(), FromNormalized(target, 0, 1.0));
+  EXPECT_EQ(target.GetParam(kTune)->Value(), tuneBefore);
+}
+
+TEST_F(ProgramFilesTest, EveryTruncationOfAProgramFileIsReadSafely) {
+  REDI source(nullptr);
+  SetFractions(source, 0.25);
+  source.GetParam(kInputMode)->SetClamped(1.0);
+  source.wavRequestedPath = "take.wav";
+  source.ModifyCurrentPreset("Stage voice");
+  ASSERT_TRUE(source.SaveProgramFile(path.c_str()));
+  const Bytes file = ReadBack();
+  const std::vector<double> saved = Values(source);
+  const std::size_t values = 68 + 10 + 4 + 4 + 11;
+
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  for (std::size_t size = 0; size <= file.size(); ++size) {
+    SCOPED_TRACE(size);
+    SetFractions(target, 0.75);
+    target.ModifyCurrentPreset("Before");
+    const std::vector<double> before = Values(target);
+    Write(file, size);
+    const bool loaded = target.LoadProgramFile(path.c_str());
+    ExpectAllInRange(target);
+    const std::vector<double> after = Values(target);
+    if (size < 56) {
+      EXPECT_FALSE(loaded);
+      EXPECT_EQ(after, before);
+      EXPECT_STREQ(target.ProgramName(0), "Before");
+      continue;
+    }
+    EXPECT_TRUE(loaded);
+    EXPECT_STREQ(target.ProgramName(0), "Stage voice");
+    if (size < values) continue;  // header, tag, index or name cut: tested with the state
+    const std::size_t present = std::min<std::size_t>(107, (size - values) / 8);
+    for (std::size_t i = 0; i < 107; ++i) {
+      const double expected = i < present    ? saved[i]
+                              : i == present ? ZeroClamped(*target.GetParam(static_cast<int>(i)))
+                                             : before[i];
+      ASSERT_EQ(after[i], expected) << i;
+    }
+  }
+}
+
+TEST_F(ProgramFilesTest, EveryTruncationOfABankFileIsReadSafely) {
+  REDI source(nullptr);
+  FillDistinctPrograms(source, 2);  // two full records, 62 short ones
+  ASSERT_TRUE(source.SaveBankFile(path.c_str()));
+  const Bytes file = ReadBack();
+
+  // Where each program's record ends.
+  std::vector<std::size_t> recordEnd;
+  {
+    IChunk state;
+    state.PutBytes(file.data() + 160, static_cast<int>(file.size() - 160));
+    int pos = 8;
+    for (int i = 0; i < 64; ++i) {
+      std::string name;
+      bool initialised = false;
+      pos = state.GetBool(&initialised, state.GetText(&name, pos));
+      if (initialised) pos = source.LoadState(state, pos);
+      ASSERT_GT(pos, 0);
+      recordEnd.push_back(160 + static_cast<std::size_t>(pos));
+    }
+    ASSERT_EQ(recordEnd.back(), file.size());
+  }
+
+  for (std::size_t size = 0; size <= file.size(); ++size) {
+    SCOPED_TRACE(size);
+    REDI target(nullptr);
+    target.FillEmptyPrograms(64);
+    Write(file, size);
+    const bool loaded = target.LoadBankFile(path.c_str());
+    ASSERT_EQ(loaded, size >= 156);
+    ExpectAllInRange(target);
+    bool cutSeen = false;
+    for (std::size_t i = 0; i < 64; ++i) {
+      const int index = static_cast<int>(i);
+      const std::string name = target.ProgramName(index);
+      if (size >= recordEnd[i]) {
+        ASSERT_EQ(name, source.ProgramName(index)) << i;
+        ASSERT_EQ(target.GetProgram(index)->initialised, source.GetProgram(index)->initialised);
+      } else if (!cutSeen) {
+        cutSeen = true;  // the record the file ends in: its name, if there, or none
+        ASSERT_TRUE(name == source.ProgramName(index) || name.empty() || name == "Empty") << i;
+      } else {
+        ASSERT_EQ(name, "Empty") << i;
+        ASSERT_TRUE(target.GetProgram(index)->initialised);
+      }
+    }
+  }
+}
+
+TEST_F(ProgramFilesTest, HugeAndNegativeLengthsInsideFilesStayInside) {
+  REDI source(nullptr);
+  source.FillEmptyPrograms(64);
+  ASSERT_TRUE(source.SaveBankFile(path.c_str()));
+  const Bytes bank = ReadBack();
+
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  for (uint32_t length : {0x7FFFFFFFu, 0x7FFFFFF0u, 0x80000000u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(length);
+    Bytes edited = bank;
+    // The first program's name length, little-endian inside the state.
+    for (int b = 0; b < 4; ++b)
+      edited[168 + static_cast<std::size_t>(b)] = static_cast<uint8_t>(length >> (8 * b));
+    Write(edited);
+    EXPECT_TRUE(target.LoadBankFile(path.c_str()));
+    ExpectAllInRange(target);
+    // A length past the end is skipped and ends the bank; a negative one is
+    // an empty name and the bytes after it are read as the record.
+    if (length < 0x80000000u) {
+      EXPECT_STREQ(target.ProgramName(0), "");
+      for (int i = 1; i < 64; ++i) EXPECT_STREQ(target.ProgramName(i), "Empty");
+    }
+    // The size fields are not trusted either.
+    for (std::size_t at : {4u, 156u}) {
+      std::memcpy(edited.data() + at, "\x7F\xFF\xFF\xFF", 4);
+    }
+    Write(edited);
+    EXPECT_TRUE(target.LoadBankFile(path.c_str()));
+    ExpectAllInRange(target);
+  }
+}
+
+}  // namespace
