@@ -116,6 +116,7 @@ class IPlugBase {
   bool IsRenderingOffline();
 
   // ---- Channels ----
+  // True when a configured pair matches; a negative count matches any.
   bool LegalIO(int inputs, int outputs) const;
   void LimitToStereoInputs();
   bool IsInputConnected(int index) const;

@@ -14,19 +14,6 @@ std::string Display(const IParameter& p, double v, bool normalized = false, bool
   return text;
 }
 
-TEST(IParameterTest, FreshRecordHasTheInitialState) {
-  IParameter p;
-  EXPECT_EQ(p.GetKind(), IParameter::kUndefined);
-  EXPECT_EQ(p.Value(), 0.0);
-  EXPECT_EQ(p.Min(), 0.0);
-  EXPECT_EQ(p.Max(), 1.0);
-  EXPECT_EQ(p.Step(), 1.0);
-  EXPECT_EQ(p.Shape(), 1.0);
-  EXPECT_STREQ(p.Name(), "");
-  EXPECT_STREQ(p.Label(), "");
-  EXPECT_TRUE(p.DisplayTexts().empty());
-}
-
 TEST(IParameterTest, DefineContinuousStoresFieldsAndRaisesTooSmallMaximum) {
   IParameter p;
   p.DefineContinuous("Gain", 0.5, -1.0, 2.0, 0.25, "dB", 3.0);
