@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "framework/VST2.h"
-#include "tests/vst/RecordingHost.h"
+#include "tests/vst/RecordingCallback.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -45,10 +45,10 @@ Entry FindEntry(const char* name) {
 class PluginLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
-    RecordingHost::Current().Reset();
+    RecordingCallback::Current().Reset();
     Entry entry = FindEntry("VSTPluginMain");
     ASSERT_NE(entry, nullptr) << "cannot load " << REDI_PLUGIN_PATH;
-    effect = entry(RecordingHost::Callback);
+    effect = entry(RecordingCallback::Callback);
     ASSERT_NE(effect, nullptr);
   }
 
@@ -74,8 +74,8 @@ TEST_F(PluginLibrary, BothEntriesBuildIndependentInstances) {
   Entry vstMain = FindEntry("VSTPluginMain");
   Entry main = FindEntry("main");
   ASSERT_NE(main, nullptr);
-  AEffect* first = vstMain(RecordingHost::Callback);
-  AEffect* second = main(RecordingHost::Callback);
+  AEffect* first = vstMain(RecordingCallback::Callback);
+  AEffect* second = main(RecordingCallback::Callback);
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_NE(first, second);
@@ -194,7 +194,7 @@ TEST_F(PluginLibrary, SpeakerArrangementsMatchTheChannels) {
 }
 
 TEST_F(PluginLibrary, OpenIdentifiesTheHostOnce) {
-  RecordingHost& host = RecordingHost::Current();
+  RecordingCallback& host = RecordingCallback::Current();
   host.product = "REAPER";
   host.vendorVersion = 60123;
   Dispatch(effOpen);
@@ -237,7 +237,7 @@ TEST_F(PluginLibrary, EveryProcessCallAsksForMidi) {
   effect->processReplacing(effect, channels.data(), channels.data(), 32);
   effect->process(effect, channels.data(), channels.data(), 32);
   effect->processDoubleReplacing(effect, dChannels.data(), dChannels.data(), 32);
-  EXPECT_EQ(RecordingHost::Current().Count(audioMasterWantMidi), 3);
+  EXPECT_EQ(RecordingCallback::Current().Count(audioMasterWantMidi), 3);
 }
 
 TEST_F(PluginLibrary, OversizeBlocksStayInsideTheScratchBuffers) {
@@ -353,7 +353,7 @@ TEST_F(PluginLibrary, QueriesWithoutAnEditorOrKeyNames) {
 
 TEST_F(PluginLibrary, InstancesLeaveTheHostLocaleAlone) {
   const std::string before = std::setlocale(LC_ALL, nullptr);
-  AEffect* other = FindEntry("VSTPluginMain")(RecordingHost::Callback);
+  AEffect* other = FindEntry("VSTPluginMain")(RecordingCallback::Callback);
   ASSERT_NE(other, nullptr);
   EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), before);
   other->dispatcher(other, effClose, 0, 0, nullptr, 0.0f);

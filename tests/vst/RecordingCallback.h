@@ -27,14 +27,14 @@ struct SentEvent {
   std::vector<uint8_t> bytes;  // MIDI bytes or the system-exclusive dump
 };
 
-class RecordingHost {
+class RecordingCallback {
  public:
-  static RecordingHost& Current() {
-    static RecordingHost host;
+  static RecordingCallback& Current() {
+    static RecordingCallback host;
     return host;
   }
 
-  void Reset() { *this = RecordingHost(); }
+  void Reset() { *this = RecordingCallback(); }
 
   int Count(VstInt32 opcode) const {
     int n = 0;
