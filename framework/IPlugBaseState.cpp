@@ -79,6 +79,7 @@ int IPlugBase::UnserializePresets(const IChunk& chunk, int pos) {
 }
 
 int IPlugBase::HostGetChunk(bool isBank, const uint8_t** data) {
+  if (data == nullptr) return 0;
   if (HostNeedsProgramChunks()) isBank = false;
   IChunk& chunk = isBank ? bankChunk : programChunk;
   WriteChunkHeader(chunk);
@@ -99,9 +100,11 @@ int IPlugBase::HostSetChunk(bool isBank, const uint8_t* data, int size) {
   if (data == nullptr || size <= 0) return 0;
   const bool programsOnly = HostNeedsProgramChunks();
   if (programsOnly) isBank = false;
+  // Copied aside first: a host may hand back the very buffer it got from us.
+  IChunk incoming;
+  if (!incoming.PutBytes(data, size)) return 0;
   IChunk& chunk = isBank ? bankChunk : programChunk;
-  if (!chunk.Resize(size)) return 0;
-  std::memcpy(chunk.Data(), data, static_cast<std::size_t>(size));
+  chunk = incoming;
 
   int pos = 0;
   const int version = ReadChunkHeader(chunk, &pos);
@@ -119,8 +122,7 @@ int IPlugBase::HostSetChunk(bool isBank, const uint8_t* data, int size) {
   if (programsOnly && end != size) {
     // These hosts hand a bank back through the program call: read it again
     // as a bank.
-    if (!bankChunk.Resize(size)) return 0;
-    std::memcpy(bankChunk.Data(), data, static_cast<std::size_t>(size));
+    bankChunk = incoming;
     pos = 0;
     const int bankVersion = ReadChunkHeader(bankChunk, &pos);
     end = pos;

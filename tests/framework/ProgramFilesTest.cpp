@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "StateTestSupport.h"
 #include "framework/Text.h"
 #include "instrument/ParameterIds.h"
 #include "instrument/REDI.h"
@@ -47,54 +48,11 @@ void PutParamListHeader(Bytes& b, const char* name, uint32_t paramCount = 107) {
   b.insert(b.end(), field, field + 28);
 }
 
-void SetFractions(IPlugBase& plug, double fraction) {
-  for (int i = 0; i < plug.NParams(); ++i) {
-    IParameter* p = plug.GetParam(i);
-    p->SetClamped(p->Min() + (p->Max() - p->Min()) * fraction);
-  }
-}
-
-std::vector<double> Values(IPlugBase& plug) {
-  std::vector<double> values;
-  for (int i = 0; i < plug.NParams(); ++i) values.push_back(plug.GetParam(i)->Value());
-  return values;
-}
-
-double ZeroClamped(const IParameter& p) { return std::fmin(std::fmax(0.0, p.Min()), p.Max()); }
-
 // What SetNormalized makes of x for parameter index of plug.
 double FromNormalized(IPlugBase& plug, int index, double x) {
   IParameter copy = *plug.GetParam(index);
   copy.SetNormalized(x);
   return copy.Value();
-}
-
-void ExpectAllInRange(IPlugBase& plug) {
-  for (int i = 0; i < plug.NParams(); ++i) {
-    const IParameter* p = plug.GetParam(i);
-    EXPECT_TRUE(p->Value() >= p->Min() && p->Value() <= p->Max()) << i << " " << p->Value();
-  }
-}
-
-void FillDistinctPrograms(IPlugBase& plug, int count) {
-  for (int i = 0; i < count; ++i) {
-    SetFractions(plug, 0.05 * (i + 1));
-    plug.FillEmptyPrograms(1);
-    const std::string name = "Voice " + std::to_string(i);
-    CopyText(plug.GetProgram(i)->name, IProgram::kNameSize, name.c_str());
-  }
-}
-
-void ExpectSameStore(IPlugBase& a, IPlugBase& b) {
-  for (int i = 0; i < 64; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_STREQ(a.ProgramName(i), b.ProgramName(i));
-    ASSERT_EQ(a.GetProgram(i)->initialised, b.GetProgram(i)->initialised);
-    if (!a.GetProgram(i)->initialised) continue;
-    ASSERT_TRUE(a.ApplyProgram(i));
-    ASSERT_TRUE(b.ApplyProgram(i));
-    EXPECT_EQ(Values(a), Values(b));
-  }
 }
 
 class ProgramFilesTest : public ::testing::Test {
@@ -476,10 +434,13 @@ TEST_F(ProgramFilesTest, EveryTruncationOfABankFileIsReadSafely) {
     ASSERT_EQ(recordEnd.back(), file.size());
   }
 
+  REDI target(nullptr);
+  target.FillEmptyPrograms(64);
+  std::vector<IProgram> emptyStore;
+  for (int i = 0; i < 64; ++i) emptyStore.push_back(*target.GetProgram(i));
   for (std::size_t size = 0; size <= file.size(); ++size) {
     SCOPED_TRACE(size);
-    REDI target(nullptr);
-    target.FillEmptyPrograms(64);
+    for (int i = 0; i < 64; ++i) *target.GetProgram(i) = emptyStore[static_cast<std::size_t>(i)];
     Write(file, size);
     const bool loaded = target.LoadBankFile(path.c_str());
     ASSERT_EQ(loaded, size >= 156);
