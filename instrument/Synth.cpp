@@ -19,8 +19,6 @@ void Synth::ResetState() {
   learnActive = false;
 }
 
-void Synth::ParamChanged(int /*index*/) {}
-
 void Synth::Activate(bool on) {
   if (!on) return;
   ScopedLock guard(Lock());

@@ -38,6 +38,11 @@ class Synth : public IPlugVST {
 
   // Applies a queued control change through the controller map; audio thread.
   void MapController(int controller, int value);
+  // Completes a MIDI-learn step once both halves (or, when forgetting, either
+  // half) are known.
+  void CommitLearn();
+  // Arms (or disarms) learning, as the editor's learn switch does.
+  void ArmLearn(bool on, bool forget);
 
   MidiQueue midiQueue;
   HeldNotes heldNotes;
