@@ -53,6 +53,32 @@ for tree in native asan win64 win32; do
   [ -f "build/$tree/CTestTestfile.cmake" ] && run_tests "$tree"
 done
 
+# The deliverables: the Linux plug-in exports only its two entries; the
+# Windows plug-ins import only system libraries, so they load on a plain
+# Windows machine without MinGW's runtime beside them.
+check_deliverable() {  # description, command...
+  local what=$1; shift
+  if "$@"; then
+    total_passed=$((total_passed + 1))
+  else
+    echo "   FAILED: $what"
+    total_failed=$((total_failed + 1))
+  fi
+}
+exports_only_entries() {
+  [ "$(nm -D --defined-only "$1" | awk '{print $3}' | sort | tr '\n' ' ')" = "VSTPluginMain main " ]
+}
+imports_only_system_dlls() {  # objdump, dll
+  local names
+  names=$("$1" -p "$2" | awk '/DLL Name:/ {print tolower($3)}') || return 1
+  [ -n "$names" ] || return 1
+  ! grep -qvE '^(kernel32|user32|gdi32|shell32|comctl32|comdlg32|advapi32|ole32|wininet|msvcrt|ws2_32|msimg32)\.dll$' <<<"$names"
+}
+echo "== check deliverables"
+check_deliverable "REDI64.so exports" exports_only_entries build/native/REDI64.so
+check_deliverable "REDI64.dll imports" imports_only_system_dlls x86_64-w64-mingw32-objdump build/win64/REDI64.dll
+check_deliverable "REDI.dll imports" imports_only_system_dlls i686-w64-mingw32-objdump build/win32/REDI.dll
+
 total_failed=$((total_failed + failed_steps))
 echo "$total_passed passed, $total_failed failed"
 [ "$total_failed" -eq 0 ]
