@@ -74,6 +74,8 @@ imports_only_system_dlls() {  # objdump, dll
   [ -n "$names" ] || return 1
   ! grep -qvE '^(kernel32|user32|gdi32|shell32|comctl32|comdlg32|advapi32|ole32|wininet|msvcrt|ws2_32|msimg32)\.dll$' <<<"$names"
 }
+echo "== check formatting"
+check_deliverable "clang-format" bash -c 'git ls-files "*.cpp" "*.h" | xargs -r clang-format --dry-run --Werror'
 echo "== check deliverables"
 check_deliverable "REDI64.so exports" exports_only_entries build/native/REDI64.so
 check_deliverable "REDI64.dll imports" imports_only_system_dlls x86_64-w64-mingw32-objdump build/win64/REDI64.dll

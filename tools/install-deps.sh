@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format git
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   googletest libbenchmark-dev
   libsndfile1-dev libpng-dev zlib1g-dev

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "BlankREDI.h"
 #include "framework/Text.h"
 #include "instrument/ParameterIds.h"
 #include "instrument/REDI.h"
-#include "BlankREDI.h"
 
 namespace {
 

@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "BlankREDI.h"
 #include "framework/IPlugBase.h"
 #include "framework/Text.h"
-#include "BlankREDI.h"
 
 namespace {
-
 
 // Every value a fraction of the way through its range; 0.25 and 0.75 differ
 // from each other and from what a missing value gives (0 clamped).

@@ -1,11 +1,11 @@
-#include "framework/Text.h"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cmath>
-#include <string>
 #include <cstring>
+#include <string>
+
+#include "framework/Text.h"
 
 namespace {
 
