@@ -56,7 +56,7 @@ done
 # The deliverables: the Linux plug-in exports only its two entries; the
 # Windows plug-ins import only system libraries, so they load on a plain
 # Windows machine without MinGW's runtime beside them.
-check_deliverable() {  # description, command...
+check_step() {  # description, command...
   local what=$1; shift
   if "$@"; then
     total_passed=$((total_passed + 1))
@@ -75,11 +75,11 @@ imports_only_system_dlls() {  # objdump, dll
   ! grep -qvE '^(kernel32|user32|gdi32|shell32|comctl32|comdlg32|advapi32|ole32|wininet|msvcrt|ws2_32|msimg32)\.dll$' <<<"$names"
 }
 echo "== check formatting"
-check_deliverable "clang-format" bash -c 'git ls-files "*.cpp" "*.h" | xargs -r clang-format --dry-run --Werror'
+check_step "clang-format" bash -c 'git ls-files "*.cpp" "*.h" | xargs -r clang-format --dry-run --Werror'
 echo "== check deliverables"
-check_deliverable "REDI64.so exports" exports_only_entries build/native/REDI64.so
-check_deliverable "REDI64.dll imports" imports_only_system_dlls x86_64-w64-mingw32-objdump build/win64/REDI64.dll
-check_deliverable "REDI.dll imports" imports_only_system_dlls i686-w64-mingw32-objdump build/win32/REDI.dll
+check_step "REDI64.so exports" exports_only_entries build/native/REDI64.so
+check_step "REDI64.dll imports" imports_only_system_dlls x86_64-w64-mingw32-objdump build/win64/REDI64.dll
+check_step "REDI.dll imports" imports_only_system_dlls i686-w64-mingw32-objdump build/win32/REDI.dll
 
 total_failed=$((total_failed + failed_steps))
 echo "$total_passed passed, $total_failed failed"
