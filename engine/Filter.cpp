@@ -39,7 +39,7 @@ double Filter::Step(double x) noexcept {
 
 double Filter::StepRectified(double x) noexcept { return Step(std::fabs(x)); }
 
-void Lowpass::SetUp(double sampleRate, double frequency) {
+Filter::SectionTerms Filter::ClearAndSetFeedback(double sampleRate, double frequency) {
   offset = 1e-13;
   x1 = x2 = y1 = y2 = 0.0;
   const double w = AngularFrequency(sampleRate, frequency);
@@ -48,19 +48,17 @@ void Lowpass::SetUp(double sampleRate, double frequency) {
   const double a0 = alpha + 1.0;
   c1 = 2.0 * cosW / a0;
   c2 = (alpha - 1.0) / a0;
+  return {cosW, a0};
+}
+
+void Lowpass::SetUp(double sampleRate, double frequency) {
+  const auto [cosW, a0] = ClearAndSetFeedback(sampleRate, frequency);
   b0 = (1.0 - cosW) * 0.5 / a0;
   b1 = (1.0 - cosW) / a0;
 }
 
 void Highpass::SetUp(double sampleRate, double frequency) {
-  offset = 1e-13;
-  x1 = x2 = y1 = y2 = 0.0;
-  const double w = AngularFrequency(sampleRate, frequency);
-  const double cosW = std::cos(w);
-  const double alpha = std::sin(w) / kSqrt2;
-  const double a0 = alpha + 1.0;
-  c1 = 2.0 * cosW / a0;
-  c2 = (alpha - 1.0) / a0;
+  const auto [cosW, a0] = ClearAndSetFeedback(sampleRate, frequency);
   b0 = (1.0 + cosW) * 0.5 / a0;
   b1 = -(1.0 + cosW) / a0;
 }

@@ -14,6 +14,15 @@ class Filter {
   double c1 = 0.0, c2 = 0.0, b0 = 0.0, b1 = 0.0;
   double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
   double offset = 1e-13;
+
+ protected:
+  struct SectionTerms {
+    double cosW;
+    double a0;
+  };
+  // Clears the state and sets the feedback coefficients, which both
+  // Butterworth sections share; returns the terms the feed-forward ones need.
+  SectionTerms ClearAndSetFeedback(double sampleRate, double frequency);
 };
 
 class Lowpass : public Filter {
