@@ -11,7 +11,6 @@ class Reader {
   Reader(const uint8_t* begin, std::size_t size) : data(begin), size(size) {}
 
   bool AtEnd() const { return pos >= size; }
-  std::size_t Position() const { return pos; }
   bool Skip(uint64_t n) {
     if (n > size - pos) return false;
     pos += static_cast<std::size_t>(n);
@@ -51,6 +50,14 @@ class Reader {
     }
     return false;
   }
+  // A cursor over the next n bytes (fewer when the data ends first); this
+  // one moves past them.
+  Reader Part(uint64_t n) {
+    const std::size_t length = static_cast<std::size_t>(std::min<uint64_t>(n, size - pos));
+    Reader part(data + pos, length);
+    pos += length;
+    return part;
+  }
   bool Tag(const char* tag) {
     if (size - pos < 4) return false;
     const bool match = std::equal(tag, tag + 4, data + pos);
@@ -77,12 +84,11 @@ int DataBytes(uint8_t status) {
   return (kind == 0xC || kind == 0xD) ? 1 : 2;
 }
 
-bool ReadTrack(Reader& r, uint32_t length, int* order, std::vector<TickEvent>* out,
-               std::string* error) {
-  const std::size_t end = r.Position() + length;
+// Reads one track's bytes; a message cut by the track's end is dropped.
+bool ReadTrack(Reader r, int* order, std::vector<TickEvent>* out, std::string* error) {
   uint64_t tick = 0;
   uint8_t running = 0;
-  while (r.Position() < end) {
+  while (!r.AtEnd()) {
     uint32_t delta = 0;
     uint8_t first = 0;
     if (!r.VarLen(&delta) || !r.Peek(&first)) break;
@@ -127,9 +133,6 @@ bool ReadTrack(Reader& r, uint32_t length, int* order, std::vector<TickEvent>* o
     m.data2 &= 0x7Fu;
     out->push_back({tick, (*order)++, false, 0, m});
   }
-  // Tracks cut short keep what was read; the cursor moves to the declared end.
-  const std::size_t here = r.Position();
-  if (end > here) r.Skip(end - here);
   return true;
 }
 
@@ -161,12 +164,9 @@ bool ReadMidiFile(const std::vector<uint8_t>& bytes, std::vector<TimedMidiEvent>
     const bool isTrack = r.Tag("MTrk");
     if (!isTrack && !r.Skip(4)) break;
     if (!r.BigEndian(4, &length)) break;
-    length = static_cast<uint32_t>(std::min<uint64_t>(length, bytes.size() - r.Position()));
-    if (!isTrack) {
-      r.Skip(length);
-      continue;
-    }
-    if (!ReadTrack(r, length, &order, &all, error)) return false;
+    // Tracks cut short keep what was read.
+    const Reader chunk = r.Part(length);
+    if (isTrack && !ReadTrack(chunk, &order, &all, error)) return false;
   }
   std::stable_sort(all.begin(), all.end(), [](const TickEvent& a, const TickEvent& b) {
     return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;

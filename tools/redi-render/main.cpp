@@ -270,6 +270,12 @@ Audio Render(PluginHost& host, const Audio& modulator, const Audio* carrier,
   return out;
 }
 
+bool IsFinite(const Audio& audio) {
+  auto finite = [](float v) { return std::isfinite(v); };
+  return std::all_of(audio.left.begin(), audio.left.end(), finite) &&
+         std::all_of(audio.right.begin(), audio.right.end(), finite);
+}
+
 double PeakDecibels(const Audio& audio) {
   float peak = 0.0f;
   for (float v : audio.left) peak = std::max(peak, std::fabs(v));
@@ -335,6 +341,9 @@ int main(int argc, char** argv) {
   const Audio out =
       Render(host, modulator, options.carrier.empty() ? nullptr : &carrier, events, options.block);
   host.Suspend();
+  // A WAV file of integer samples cannot carry NaN or infinity: they would
+  // come out as full-scale clicks, so they are reported instead.
+  if (!IsFinite(out)) return Fail("the plug-in produced samples that are not numbers");
   if (!WriteAudioFile(options.output, out, &error)) return Fail(error);
   std::error_code ec;
   const std::string where = std::filesystem::absolute(options.output, ec).string();
