@@ -117,10 +117,12 @@ void Resample(Audio* audio, double rate) {
   audio->rate = rate;
 }
 
-std::vector<PluginHost::MidiEvent> HeldChord(const std::vector<int>& notes, int64_t end) {
+// Notes held from the first sample to the end of the render. They are never
+// released, so that the output does not depend on the block size (events
+// take effect at the plug-in's 1 ms control ticks, counted per block).
+std::vector<PluginHost::MidiEvent> HeldChord(const std::vector<int>& notes) {
   std::vector<PluginHost::MidiEvent> events;
   for (int n : notes) events.push_back({0, 0x90, static_cast<uint8_t>(n), 100});
-  for (int n : notes) events.push_back({end, 0x80, static_cast<uint8_t>(n), 0});
   return events;
 }
 
@@ -322,11 +324,11 @@ int main(int argc, char** argv) {
   if (!options.midiFile.empty()) {
     if (!ReadMidiEvents(options.midiFile, rate, &events, &error)) return Fail(error);
   } else if (!options.notes.empty()) {
-    events = HeldChord(options.notes, frames);
+    events = HeldChord(options.notes);
   } else if (demo) {
     events = DemoProgression(frames);
   } else {
-    events = HeldChord({48, 55, 60, 63}, frames);  // C minor when nothing is said
+    events = HeldChord({48, 55, 60, 63});  // C minor when nothing is said
   }
 
   host.Start(rate, options.block, options.carrier.empty() ? 2 : 4);
