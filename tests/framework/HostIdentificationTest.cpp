@@ -9,7 +9,7 @@ namespace {
 
 const IPlugBase::Identity kIdentity = {"Test", "", "Welmora", 1, 0x00010000, "2-2"};
 
-TEST(HostIdentificationTest, TableEntriesAreFoundAnywhereIgnoringCase) {
+TEST(HostIdentificationTest, TableEntriesAreFoundAnywhereIgnoringCaseEarlierOnesFirst) {
   EXPECT_EQ(IPlugBase::LookUpHost("REAPER"), 1);
   EXPECT_EQ(IPlugBase::LookUpHost("Steinberg Cubase Pro"), 3);
   EXPECT_EQ(IPlugBase::LookUpHost("FL Studio (Fruity Wrapper)"), 7);
@@ -22,9 +22,7 @@ TEST(HostIdentificationTest, TableEntriesAreFoundAnywhereIgnoringCase) {
   EXPECT_EQ(IPlugBase::LookUpHost("Bitwig Studio"), 0);
   EXPECT_EQ(IPlugBase::LookUpHost(""), 0);
   EXPECT_EQ(IPlugBase::LookUpHost(nullptr), 0);
-}
-
-TEST(HostIdentificationTest, EarlierEntriesWin) {
+  // Earlier entries win.
   EXPECT_EQ(IPlugBase::LookUpHost("Cubase Live"), 3);
   EXPECT_EQ(IPlugBase::LookUpHost("Reaper Nuendo"), 1);
   EXPECT_EQ(IPlugBase::LookUpHost("Digital Performer by MOTU, Logic-like"), 21);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/IParameter.h"
+#include "framework/Text.h"
 
 namespace {
 
@@ -14,24 +15,11 @@ std::string Display(const IParameter& p, double v, bool normalized = false, bool
   return text;
 }
 
-TEST(IParameterTest, DefineContinuousStoresFieldsAndRaisesTooSmallMaximum) {
-  IParameter p;
-  p.DefineContinuous("Gain", 0.5, -1.0, 2.0, 0.25, "dB", 3.0);
-  EXPECT_EQ(p.GetKind(), IParameter::kContinuous);
-  EXPECT_STREQ(p.Name(), "Gain");
-  EXPECT_STREQ(p.Label(), "dB");
-  EXPECT_EQ(p.Value(), 0.5);
-  EXPECT_EQ(p.Default(), 0.5);
-  EXPECT_EQ(p.Min(), -1.0);
-  EXPECT_EQ(p.Max(), 2.0);
-  EXPECT_EQ(p.Shape(), 3.0);
-
+TEST(IParameterTest, DefineContinuousRaisesATooSmallMaximumAndKeepsShapeOnZero) {
   IParameter narrow;
   narrow.DefineContinuous("Narrow", 5.0, 5.0, 4.0, 0.5);
   EXPECT_EQ(narrow.Max(), 5.5);
-}
 
-TEST(IParameterTest, ZeroShapeKeepsThePreviousShape) {
   IParameter p;
   p.DefineContinuous("A", 0, 0, 1, 0.01, "", 0.0);
   EXPECT_EQ(p.Shape(), 1.0);
@@ -50,23 +38,6 @@ TEST(IParameterTest, PrecisionFollowsTheStep) {
     p.DefineContinuous("P", 0, 0, 100, c.step);
     EXPECT_EQ(p.DisplayPrecision(), c.precision) << "step " << c.step;
   }
-}
-
-TEST(IParameterTest, SwitchAndListKeepTheirKindAndTexts) {
-  IParameter s;
-  s.DefineSwitch("Switch", true);
-  EXPECT_EQ(s.GetKind(), IParameter::kSwitch);
-  EXPECT_EQ(s.Value(), 1.0);
-  ASSERT_EQ(s.DisplayTexts().size(), 2u);
-  EXPECT_STREQ(s.DisplayTexts()[0].text, "off");
-  EXPECT_STREQ(s.DisplayTexts()[1].text, "on");
-
-  IParameter l;
-  l.DefineList("List", 1, "first", "second");
-  EXPECT_EQ(l.GetKind(), IParameter::kList);
-  EXPECT_EQ(l.Value(), 1.0);
-  EXPECT_EQ(Display(l, 0), "first");
-  EXPECT_EQ(Display(l, 1), "second");
 }
 
 TEST(IParameterTest, LongTextsAreCutToTheFieldOnACharacterBoundary) {
@@ -104,42 +75,33 @@ TEST(IParameterTest, ToNormalizedClampsTheValueAndSurvivesAnEmptyRange) {
   EXPECT_EQ(flat.ToNormalized(), 0.0);
 }
 
-TEST(IParameterTest, SetNormalizedQuantisesEverythingButContinuous) {
+TEST(IParameterTest, SetNormalizedQuantisesListsAndLimitsOnlyTheTop) {
   IParameter list;
   list.DefineList("L", 0, "a", "b");
-  list.SetNormalized(1.0);
-  EXPECT_EQ(list.Value(), 1.0);
-  list.SetNormalized(0.49);
-  EXPECT_EQ(list.Value(), 0.0);
-  list.SetNormalized(0.5);
-  EXPECT_EQ(list.Value(), 1.0);
+  for (const auto& c : {std::make_pair(1.0, 1.0), {0.49, 0.0}, {0.5, 1.0}}) {
+    list.SetNormalized(c.first);
+    EXPECT_EQ(list.Value(), c.second) << c.first;
+  }
 
-  IParameter cont;
-  cont.DefineContinuous("C", 0, 0, 10, 1);
-  cont.SetNormalized(0.37);
-  EXPECT_DOUBLE_EQ(cont.Value(), 3.7);
-}
-
-TEST(IParameterTest, SetNormalizedLimitsOnlyTheTopAndIgnoresNaN) {
   IParameter p;
-  p.DefineContinuous("C", 0.3, 0, 1, 0.01);
+  p.DefineContinuous("C", 0, 0, 10, 1);
+  p.SetNormalized(0.37);
+  EXPECT_DOUBLE_EQ(p.Value(), 3.7);  // continuous values are not quantised
   p.SetNormalized(1.5);
-  EXPECT_EQ(p.Value(), 1.0);
-  p.SetNormalized(-0.25);
-  EXPECT_EQ(p.Value(), -0.25);
+  EXPECT_EQ(p.Value(), 10.0);
+  p.SetNormalized(-0.5);
+  EXPECT_EQ(p.Value(), -5.0);
   p.SetNormalized(std::numeric_limits<double>::quiet_NaN());
-  EXPECT_EQ(p.Value(), -0.25);
+  EXPECT_EQ(p.Value(), -5.0);
 }
 
 TEST(IParameterTest, SetClampedLimitsBothEndsAndIgnoresNaN) {
   IParameter p;
   p.DefineContinuous("C", 0, -1, 1, 0.01);
-  p.SetClamped(-5);
-  EXPECT_EQ(p.Value(), -1.0);
-  p.SetClamped(5);
-  EXPECT_EQ(p.Value(), 1.0);
-  p.SetClamped(0.25);
-  EXPECT_EQ(p.Value(), 0.25);
+  for (const auto& c : {std::make_pair(-5.0, -1.0), {5.0, 1.0}, {0.25, 0.25}}) {
+    p.SetClamped(c.first);
+    EXPECT_EQ(p.Value(), c.second) << c.first;
+  }
   p.SetClamped(std::numeric_limits<double>::quiet_NaN());
   EXPECT_EQ(p.Value(), 0.25);
 }
@@ -186,21 +148,17 @@ TEST(IParameterTest, DisplayTextsMatchTheIntegerPartFirstEntryWins) {
   EXPECT_EQ(Display(p, std::numeric_limits<double>::quiet_NaN()), "nan");
 }
 
-void FixedText(double, char* text) {
-  text[0] = 'F';
-  text[1] = '\0';
-}
+void FixedText(double, char* text) { CopyText(text, IParameter::kTextSize, "F"); }
 
-TEST(IParameterTest, SwitchTextsAndFormatterPrecedence) {
+TEST(IParameterTest, HostLabelAndFormatterPrecedence) {
   IParameter s;
   s.DefineSwitch("S", true);
   EXPECT_EQ(Display(s, s.Value()), "on");
   EXPECT_STREQ(s.LabelForHost(), "");
   s.SetDisplayFormatter(FixedText);
-  EXPECT_EQ(Display(s, 1.0), "F");
-}
+  EXPECT_EQ(Display(s, 1.0), "F");  // the formatter wins over the texts
 
-TEST(IParameterTest, LabelForHostShowsTheLabelWhenNoTextSpeaks) {
+  // The label shows only while no non-empty text speaks for the value.
   IParameter p;
   p.DefineContinuous("P", 1, 0, 10, 1, "Hz");
   EXPECT_STREQ(p.LabelForHost(), "Hz");
@@ -212,31 +170,22 @@ TEST(IParameterTest, LabelForHostShowsTheLabelWhenNoTextSpeaks) {
   EXPECT_STREQ(p.LabelForHost(), "Hz");
 }
 
-TEST(IParameterTest, ValueFromTextReadsLeadingNumbers) {
+TEST(IParameterTest, ValueFromTextReadsLeadingNumbersAndRefusesTheRest) {
   IParameter p;
   p.DefineContinuous("P", 0, -10, 10, 0.01);
-  double v = 99;
-  ASSERT_TRUE(p.ValueFromText("  -3.25 Hz", &v));
-  EXPECT_EQ(v, -3.25);
-  ASSERT_TRUE(p.ValueFromText("abc", &v));
-  EXPECT_EQ(v, 0.0);
-  ASSERT_TRUE(p.ValueFromText("1e2", &v));
-  EXPECT_EQ(v, 100.0);
-  // A comma is not a decimal separator.
-  ASSERT_TRUE(p.ValueFromText("0,5", &v));
-  EXPECT_EQ(v, 0.0);
-}
-
-TEST(IParameterTest, ValueFromTextRefusesNonFiniteNumbersAndUnknownTexts) {
-  IParameter p;
-  p.DefineContinuous("P", 0, -10, 10, 0.01);
+  // A comma is not a decimal separator; no number at all reads as 0.
+  for (const auto& c :
+       {std::make_pair("  -3.25 Hz", -3.25), {"abc", 0.0}, {"1e2", 100.0}, {"0,5", 0.0}}) {
+    double v = 99;
+    ASSERT_TRUE(p.ValueFromText(c.first, &v)) << c.first;
+    EXPECT_EQ(v, c.second) << c.first;
+  }
   double v = 42;
-  EXPECT_FALSE(p.ValueFromText("nan", &v));
-  EXPECT_FALSE(p.ValueFromText("inf", &v));
-  EXPECT_FALSE(p.ValueFromText("-1e999", &v));
-  EXPECT_FALSE(p.ValueFromText(nullptr, &v));
+  for (const char* text : {"nan", "inf", "-1e999", static_cast<const char*>(nullptr)})
+    EXPECT_FALSE(p.ValueFromText(text, &v)) << (text ? text : "null");
   EXPECT_EQ(v, 42.0);
 
+  // Switch texts match exactly; a number is not one of them.
   IParameter s;
   s.DefineSwitch("S", false);
   ASSERT_TRUE(s.ValueFromText("on", &v));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -12,6 +11,7 @@
 #include "framework/Text.h"
 #include "instrument/ParameterIds.h"
 #include "instrument/REDI.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -34,15 +34,21 @@ void PutBEFloat(Bytes& b, float f) {
   PutBE32(b, u);
 }
 
-// The 56-byte head of a parameter-list program record.
-void PutParamListHeader(Bytes& b, const char* name, uint32_t paramCount = 107) {
+// The first 28 bytes of a file or record: magic, size 0, kind, format
+// version 1, identifier, plug-in version and a count.
+void PutFileHead(Bytes& b, const char* kind, uint32_t count) {
   PutText(b, "CcnK");
   PutBE32(b, 0);
-  PutText(b, "FxCk");
+  PutText(b, kind);
   PutBE32(b, 1);
   PutText(b, "redi");
   PutBE32(b, 10101);
-  PutBE32(b, paramCount);
+  PutBE32(b, count);
+}
+
+// The 56-byte head of a parameter-list program record.
+void PutParamListHeader(Bytes& b, const char* name, uint32_t paramCount = 107) {
+  PutFileHead(b, "FxCk", paramCount);
   char field[28] = {};
   CopyText(field, sizeof field, name);
   b.insert(b.end(), field, field + 28);
@@ -57,41 +63,19 @@ double FromNormalized(IPlugBase& plug, int index, double x) {
 
 class ProgramFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const std::string name = std::string("redi_") +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                             ".fx";
-    path = (std::filesystem::temp_directory_path() / name).string();
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
-
   Bytes ReadBack() const {
-    Bytes bytes;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return bytes;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
-    return bytes;
+    const std::string bytes = ReadBytes(path);
+    return Bytes(bytes.begin(), bytes.end());
   }
-
   void Write(const Bytes& bytes, std::size_t size) const {
     // A fresh file each time: truncating a written one can force a flush to disk.
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    if (size > 0) {
-      ASSERT_EQ(std::fwrite(bytes.data(), 1, size, f), size);
-    }
-    std::fclose(f);
+    std::filesystem::remove(path);
+    WriteBytes(path, std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
   }
   void Write(const Bytes& bytes) const { Write(bytes, bytes.size()); }
 
-  std::string path;
+  TempFolder folder;
+  const std::string path = folder.File("program.fx");
 };
 
 TEST_F(ProgramFilesTest, FreshBankFileLayout) {
@@ -109,6 +93,11 @@ TEST_F(ProgramFilesTest, FreshBankFileLayout) {
   EXPECT_EQ(BE32(file, 28), 0u);
   for (std::size_t i = 32; i < 156; ++i) EXPECT_EQ(file[i], 0) << i;
   EXPECT_EQ(BE32(file, 156), file.size() - 160);
+  // Then the bank chunk the host gets: a header and per program "empty" as
+  // text and the initialised byte.
+  const uint8_t* chunk = nullptr;
+  ASSERT_EQ(plug.HostGetChunk(true, &chunk), static_cast<int>(file.size() - 160));
+  EXPECT_EQ(0, std::memcmp(file.data() + 160, chunk, file.size() - 160));
   const uint8_t header[] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
   EXPECT_EQ(0, std::memcmp(file.data() + 160, header, 8));
   const uint8_t record[] = {5, 0, 0, 0, 'e', 'm', 'p', 't', 'y', 0};
@@ -240,8 +229,7 @@ TEST_F(ProgramFilesTest, ForeignOrUnknownFilesAreRefusedBeforeAnythingChanges) {
   const std::string missing = path + ".missing";
   EXPECT_FALSE(target.LoadProgramFile(missing.c_str()));
   EXPECT_FALSE(target.LoadBankFile(missing.c_str()));
-  const std::string noFolder =
-      (std::filesystem::temp_directory_path() / "redi-no-such-folder" / "x.fxb").string();
+  const std::string noFolder = folder.File("no-such-folder") + "/x.fxb";
   EXPECT_FALSE(target.SaveBankFile(noFolder.c_str()));
 }
 
@@ -292,13 +280,7 @@ TEST_F(ProgramFilesTest, ShortParameterListSetsOnlyTheValuesPresent) {
 
 Bytes ParamListBank(int declared, int records, int currentIndex) {
   Bytes file;
-  PutText(file, "CcnK");
-  PutBE32(file, 0);
-  PutText(file, "FxBk");
-  PutBE32(file, 1);
-  PutText(file, "redi");
-  PutBE32(file, 10101);
-  PutBE32(file, static_cast<uint32_t>(declared));
+  PutFileHead(file, "FxBk", static_cast<uint32_t>(declared));
   PutBE32(file, static_cast<uint32_t>(currentIndex));
   file.resize(156, 0);
   for (int r = 0; r < records; ++r) {
@@ -401,13 +383,7 @@ TEST_F(ProgramFilesTest, EveryTruncationOfAProgramFileIsReadSafely) {
     EXPECT_TRUE(loaded);
     EXPECT_STREQ(target.ProgramName(0), "Stage voice");
     if (size < values) continue;  // header, tag, index or name cut: tested with the state
-    const std::size_t present = std::min<std::size_t>(107, (size - values) / 8);
-    for (std::size_t i = 0; i < 107; ++i) {
-      const double expected = i < present    ? saved[i]
-                              : i == present ? ZeroClamped(*target.GetParam(static_cast<int>(i)))
-                                             : before[i];
-      ASSERT_EQ(after[i], expected) << i;
-    }
+    ExpectLoadedUpTo(target, std::min<std::size_t>(107, (size - values) / 8), saved, before);
   }
 }
 

@@ -29,6 +29,17 @@ std::vector<double> Values(IPlugBase& plug) {
   return values;
 }
 
+// After a load that stopped inside the values: the first `loaded` values are
+// the saved ones, the next reads as 0 (limited to its range), the rest are kept.
+void ExpectLoadedUpTo(IPlugBase& plug, std::size_t loaded, const std::vector<double>& saved,
+                      const std::vector<double>& before) {
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    const IParameter& p = *plug.GetParam(static_cast<int>(i));
+    const double expected = i < loaded ? saved[i] : i == loaded ? ZeroClamped(p) : before[i];
+    ASSERT_EQ(p.Value(), expected) << i;
+  }
+}
+
 void ExpectAllInRange(IPlugBase& plug) {
   for (int i = 0; i < plug.NParams(); ++i) {
     const IParameter* p = plug.GetParam(i);

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <cstring>
-#include <string>
 
 #include "framework/Text.h"
 
@@ -48,20 +46,6 @@ TEST(FormatFixed, MatchesPrintfRoundingWithPoint) {
   EXPECT_STREQ(text, "25.00");
   FormatFixed(text, 4, 12345.0, 0);
   EXPECT_STREQ(text, "123");
-}
-
-TEST(FormatFixed, IgnoresCommaLocale) {
-  const char* previous = std::setlocale(LC_ALL, nullptr);
-  std::string saved = previous ? previous : "C";
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no German locale";
-  char text[32];
-  FormatFixed(text, sizeof text, 0.5, 2);
-  double value = 0;
-  const bool parsed = ParseLeadingNumber("1.25", &value);
-  std::setlocale(LC_ALL, saved.c_str());
-  EXPECT_STREQ(text, "0.50");
-  EXPECT_TRUE(parsed);
-  EXPECT_EQ(value, 1.25);
 }
 
 TEST(ParseLeadingNumber, ReadsTheLongestLeadingNumber) {
