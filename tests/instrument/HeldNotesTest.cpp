@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(HeldNotesTest, NoteOnInsertsOrReplacesAndZeroVelocityReleases) {
+TEST(HeldNotesTest, SetInsertsReplacesOrReleasesAndRemoveIgnoresKeysNotDown) {
   HeldNotes notes;
   notes.Set(60, 100);
   notes.Set(64, 90);
@@ -19,10 +19,8 @@ TEST(HeldNotesTest, NoteOnInsertsOrReplacesAndZeroVelocityReleases) {
   notes.Set(62, 0);  // never held: stays absent
   EXPECT_EQ(notes.Size(), 0);
   EXPECT_FALSE(notes.Contains(60));
-}
 
-TEST(HeldNotesTest, RemovingAKeyThatIsNotDownChangesNothing) {
-  HeldNotes notes;
+  // Removing a key that is not down changes nothing.
   notes.Set(48, 64);
   notes.Remove(50);
   notes.Remove(50);

