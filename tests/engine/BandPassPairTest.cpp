@@ -42,8 +42,6 @@ void ExpectStatesInRange(const BandPassPair& p) {
 
 TEST(BandPassPairTest, NewPairIsSilentWhateverItsInput) {
   BandPassPair pair;
-  EXPECT_EQ(pair.sampleRate, -1.0);
-  EXPECT_EQ(pair.offset, 1e-13);
   pair.gain = 1.0;
   pair.ComputeCoefficients();  // no rate yet: nothing to compute
   const double inf = std::numeric_limits<double>::infinity();
@@ -76,11 +74,9 @@ TEST(BandPassPairTest, ExtremeInputStaysBoundedAndDecays) {
   double y = 1.0;
   for (int i = 0; i < 44100; ++i) y = pair.Step(0.0);
   EXPECT_LT(std::fabs(y), 1e-6);
-}
 
-TEST(BandPassPairTest, ZeroGainNeverGivesNan) {
-  BandPassPair pair = MakePair(44100.0, 1000.0, 0.0);
-  EXPECT_EQ(pair.Step(std::numeric_limits<double>::infinity()), 0.0);
+  BandPassPair silent = MakePair(44100.0, 1000.0, 0.0);  // zero gain times inf is no NaN
+  EXPECT_EQ(silent.Step(inf), 0.0);
 }
 
 TEST(BandPassPairTest, GainScalesTheOutput) {

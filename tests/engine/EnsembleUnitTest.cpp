@@ -30,25 +30,11 @@ EnsembleUnit MakeUnit(double sampleRate, double rate1, double rate2) {
   return unit;
 }
 
-TEST(EnsembleUnitTest, RateIncrementsAreRadiansPerTick) {
-  EnsembleUnit left, right;
-  SetEnsembleRate(left, 1, 0.65);
-  SetEnsembleRate(left, 2, 5.7);
-  SetEnsembleRate(right, 1, 0.55);
-  SetEnsembleRate(right, 2, 6.3);
-  EXPECT_EQ(left.lfo1Increment, 0.004084070449666731);
-  EXPECT_EQ(left.lfo2Increment, 0.03581415625092364);
-  EXPECT_EQ(right.lfo1Increment, 0.003455751918948773);
-  EXPECT_EQ(right.lfo2Increment, 0.03958406743523139);
-  EXPECT_EQ(right.rate2, 6.3);
-}
-
 TEST(EnsembleUnitTest, ResetRebuildsLinesButKeepsPhases) {
   EnsembleUnit unit;
   EXPECT_EQ(ProcessEnsemble(unit, 1.0), 0.0);  // nothing before the first reset
   ResetEnsemble(unit, 44100.0);
   EXPECT_EQ(unit.lineLength, 706);
-  EXPECT_EQ(unit.lfo1Increment, 0.6 * 6.283185307179586 / 1000.0);
   RunTicks(unit, std::vector<double>(5000, 1.0));
   const double phase = unit.lfo2Phase;
   EXPECT_GT(phase, 0.0);

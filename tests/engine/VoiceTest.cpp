@@ -183,25 +183,6 @@ TEST(IncrementTable, FollowsTheRateAndClampsAtTheEnds) {
   EXPECT_GT(PitchIncrement(0), 0);
 }
 
-TEST(Voice, ResetClearsOscillatorAndOffsetsOnly) {
-  Voice voice;
-  voice.tuneOffset = 12;
-  voice.octaveOffset = 1536;
-  voice.phase = 1234;
-  voice.increment = 99;
-  voice.pitchIndex = 7000;
-  voice.active = true;
-  voice.level = 0.5;
-  ResetVoice(voice, 48000.0);
-  EXPECT_EQ(voice.tuneOffset, 0);
-  EXPECT_EQ(voice.octaveOffset, 0);
-  EXPECT_EQ(voice.phase, 0u);
-  EXPECT_EQ(voice.increment, 0);
-  EXPECT_EQ(voice.pitchIndex, -1);
-  EXPECT_TRUE(voice.active);
-  EXPECT_EQ(voice.level, 0.5);
-}
-
 TEST(Voice, SetVoiceParameterRows) {
   Voice voice;
   SetVoiceParameter(voice, kTune, 12.5);
