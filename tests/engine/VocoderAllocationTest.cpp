@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "AllocationCounter.h"
+#include "support/AllocationCounter.h"
 #include "WavFixtures.h"
 #include "engine/Vocoder.h"
 #include "tests/engine/VocoderRig.h"

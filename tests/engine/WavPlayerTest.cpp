@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "AllocationCounter.h"
+#include "support/AllocationCounter.h"
 #include "WavFixtures.h"
 #include "engine/WavPlayer.h"
 
