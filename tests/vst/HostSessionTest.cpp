@@ -10,7 +10,7 @@
 
 #include "framework/VST2.h"
 #include "instrument/ParameterIds.h"
-#include "tests/vst/PluginConfigHome.h"
+#include "support/PluginConfigHome.h"
 #include "tests/vst/PluginInstance.h"
 #include "tests/vst/RecordingCallback.h"
 

@@ -6,7 +6,7 @@
 
 #include "framework/VST2.h"
 #include "support/AllocationCounter.h"
-#include "tests/vst/PluginConfigHome.h"
+#include "support/PluginConfigHome.h"
 #include "tests/vst/PluginInstance.h"
 
 // Only on Linux does the test program's counting operator new see the plug-in
