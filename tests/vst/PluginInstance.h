@@ -2,7 +2,8 @@
 
 // One plug-in instance driven through its effect record, as a host drives it.
 
-#include <cstring>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "framework/VST2.h"
