@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "support/AllocationCounter.h"
 #include "WavFixtures.h"
 #include "engine/WavPlayer.h"
+#include "support/AllocationCounter.h"
 
 using namespace wavtest;
 
