@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
-#include "AllocationCounter.h"
 #include "WavFixtures.h"
 #include "engine/Vocoder.h"
+#include "support/AllocationCounter.h"
 #include "tests/engine/VocoderRig.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "AllocationCounter.h"
 #include "SignalMeasures.h"
 #include "WavFixtures.h"
 #include "engine/WavPlayer.h"
+#include "support/AllocationCounter.h"
 
 using namespace wavtest;
 

@@ -1,0 +1,82 @@
+// The host's audio thread and its user-interface thread call in at once; the
+// plug-in lock must keep every call whole. Run under ThreadSanitizer by
+// test.sh, which then also reports any unguarded shared state.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "framework/VST2.h"
+#include "tests/vst/PluginInstance.h"
+
+namespace {
+
+// Answers from no state at all, so that calls from both threads are safe.
+VstIntPtr VSTCALLBACK StatelessHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+  return opcode == audioMasterVersion ? kVstVersion : 0;
+}
+
+constexpr int kBlock = 128;
+constexpr int kBlocks = 400;
+constexpr int kEdits = 160;
+
+TEST(Concurrency, AudioThreadRunsWhileTheHostEditsEverything) {
+  PluginInstance plug(StatelessHost);
+  AEffect* effect = plug.Effect();
+  ASSERT_NE(effect, nullptr);
+  plug.Start(48000.0f, kBlock);
+  const std::vector<uint8_t> bank = plug.Chunk(true);
+  const std::vector<uint8_t> program = plug.Chunk(false);
+  ASSERT_FALSE(bank.empty() || program.empty());
+
+  std::atomic<bool> finite{true};
+  std::thread audio([effect, &finite] {
+    std::vector<float> input(kBlock), left(kBlock), right(kBlock);
+    for (int i = 0; i < kBlock; ++i) input[static_cast<size_t>(i)] = std::sin(0.05f * i) * 0.5f;
+    float* inputs[4] = {input.data(), input.data(), input.data(), input.data()};
+    float* outputs[2] = {left.data(), right.data()};
+    for (int block = 0; block < kBlocks; ++block) {
+      // Events arrive on the audio thread, just before their block.
+      EventList events({MidiEvent(0, 0x90, 40 + block % 40, 90),
+                        MidiEvent(kBlock / 2, 0x80, 40 + (block + 37) % 40, 0)});
+      effect->dispatcher(effect, effProcessEvents, 0, 0, events.List(), 0.0f);
+      effect->processReplacing(effect, inputs, outputs, kBlock);
+      for (int i = 0; i < kBlock; ++i) {
+        if (!std::isfinite(left[static_cast<size_t>(i)]) ||
+            !std::isfinite(right[static_cast<size_t>(i)]))
+          finite = false;
+      }
+    }
+  });
+
+  for (int edit = 0; edit < kEdits; ++edit) {
+    effect->setParameter(effect, (edit * 7) % 107, static_cast<float>((edit * 37) % 101) / 100.0f);
+    effect->getParameter(effect, edit % 107);
+    switch (edit % 4) {
+      case 0:
+        plug.Chunk(edit % 8 == 0);
+        break;
+      case 1: {
+        const std::vector<uint8_t>& chunk = edit % 8 == 1 ? bank : program;
+        plug.Dispatch(effSetChunk, edit % 8 == 1 ? 0 : 1, static_cast<VstIntPtr>(chunk.size()),
+                      const_cast<uint8_t*>(chunk.data()));
+        break;
+      }
+      case 2:
+        plug.Dispatch(effSetProgram, 0, edit % 64);
+        break;
+      default:
+        plug.Send({MidiEvent(3, 0xB0, 64, edit % 2 == 0 ? 127 : 0),
+                   MidiEvent(5, 0xC0, edit % 64, 0), MidiEvent(9, 0xE0, 0, edit % 128),
+                   MidiEvent(12, 0xB0, 123, 0)});
+        break;
+    }
+  }
+  audio.join();
+  EXPECT_TRUE(finite);
+}
+
+}  // namespace
