@@ -38,7 +38,8 @@ void SetDefaults(REDI& plug) {
 }
 
 // Stores the live values as program `index`. Every stored state carries the
-// first program's index and name, as the original bank does.
+// first program's index and name; loading skips both, so they are only a
+// stamp of the bank's format.
 bool StoreProgram(REDI& plug, int index, const std::string& name) {
   IProgram* program = plug.GetProgram(index);
   program->state.Clear();
