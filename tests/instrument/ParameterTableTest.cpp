@@ -207,7 +207,10 @@ class CommaLocaleTest : public ParameterTableTest {
   void SetUp() override {
     const char* previous = std::setlocale(LC_ALL, nullptr);
     saved = previous != nullptr ? previous : "C";
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no German locale";
+    // POSIX and Windows name the German locale differently.
+    for (const char* name : {"de_DE.UTF-8", "German_Germany.1252", "German"})
+      if (std::setlocale(LC_ALL, name) != nullptr) return;
+    GTEST_SKIP() << "no German locale";
   }
   void TearDown() override { std::setlocale(LC_ALL, saved.c_str()); }
   std::string saved;
