@@ -37,4 +37,9 @@ bool CreateEmptyFile(const std::string& path);
 void SetAppDataFolderForTests(const std::string& path);
 std::string AppDataFolderForTests();  // the folder set, or empty
 
+namespace detail {
+// The platform's own answer, without the test override.
+std::string PlatformLocalAppDataFolder();
+}  // namespace detail
+
 }  // namespace UserFolders

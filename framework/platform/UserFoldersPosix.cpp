@@ -13,11 +13,6 @@
 
 namespace {
 
-std::string& AppDataOverride() {
-  static std::string path;
-  return path;
-}
-
 std::string EnvironmentValue(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
@@ -68,10 +63,7 @@ std::string DocumentsSetting(const std::string& line, const std::string& home) {
 
 namespace UserFolders {
 
-std::string LocalAppDataFolder() {
-  if (!AppDataOverride().empty()) return AppDataOverride();
-  return ConfigHome();
-}
+std::string detail::PlatformLocalAppDataFolder() { return ConfigHome(); }
 
 std::string DocumentsFolder() {
   const std::string home = HomeFolder();
@@ -99,15 +91,6 @@ bool FileExists(const std::string& path) {
   struct stat info;
   return !path.empty() && stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
-
-bool CreateEmptyFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  return std::fclose(file) == 0;
-}
-
-void SetAppDataFolderForTests(const std::string& path) { AppDataOverride() = path; }
-std::string AppDataFolderForTests() { return AppDataOverride(); }
 
 }  // namespace UserFolders
 #endif

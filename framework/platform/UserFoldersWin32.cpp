@@ -9,11 +9,6 @@
 
 namespace {
 
-std::string& AppDataOverride() {
-  static std::string path;
-  return path;
-}
-
 std::string ShellFolder(int csidl) {
   char path[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
@@ -24,10 +19,7 @@ std::string ShellFolder(int csidl) {
 
 namespace UserFolders {
 
-std::string LocalAppDataFolder() {
-  if (!AppDataOverride().empty()) return AppDataOverride();
-  return ShellFolder(CSIDL_LOCAL_APPDATA);
-}
+std::string detail::PlatformLocalAppDataFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA); }
 
 std::string DocumentsFolder() { return ShellFolder(CSIDL_PERSONAL); }
 
@@ -41,15 +33,6 @@ bool FileExists(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
-
-bool CreateEmptyFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  return std::fclose(file) == 0;
-}
-
-void SetAppDataFolderForTests(const std::string& path) { AppDataOverride() = path; }
-std::string AppDataFolderForTests() { return AppDataOverride(); }
 
 }  // namespace UserFolders
 #endif
