@@ -5,13 +5,9 @@
 #include <cmath>
 #include <limits>
 
-namespace {
+#include "framework/platform/Files.h"
 
-#ifdef _WIN32
-constexpr char kPathSeparator = '\\';
-#else
-constexpr char kPathSeparator = '/';
-#endif
+namespace {
 
 // Frames one piece may ask the resampler for; bounds the buffer for absurd rate ratios.
 constexpr int kMaxFeedFrames = 1 << 18;
@@ -21,18 +17,8 @@ double EnvelopeCoefficient(double x, double sampleRate) {
 }
 
 bool SameFolderText(char a, char b) {
-#ifdef _WIN32
+  if (!Files::kNamesIgnoreCase) return a == b;
   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-#else
-  return a == b;
-#endif
-}
-
-std::string WithNativeSeparators(std::string path) {
-#ifdef _WIN32
-  std::replace(path.begin(), path.end(), '/', '\\');
-#endif
-  return path;
 }
 
 }  // namespace
@@ -172,16 +158,17 @@ bool OpenWavSource(WavPlayer& player, std::string& requestedPath, const std::str
   if (player.OpenWav(requestedPath.c_str())) return true;
   // Without a folder the joined name would point at the file-system root.
   if (baseFolder.empty()) return false;
-  const std::string joined = WithNativeSeparators(baseFolder + kPathSeparator + requestedPath);
+  const std::string joined =
+      Files::WithNativeSeparators(baseFolder + Files::kPathSeparator + requestedPath);
   if (!player.OpenWav(joined.c_str())) return false;
 
-  const std::string base = WithNativeSeparators(baseFolder);
+  const std::string base = Files::WithNativeSeparators(baseFolder);
   size_t start = 0;
   if (joined.size() >= base.size() &&
       std::equal(base.begin(), base.end(), joined.begin(), SameFolderText)) {
     start = base.size();
   }
-  while (start < joined.size() && joined[start] == kPathSeparator) ++start;
+  while (start < joined.size() && joined[start] == Files::kPathSeparator) ++start;
   requestedPath = joined.substr(start);
   return true;
 }

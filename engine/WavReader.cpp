@@ -4,24 +4,13 @@
 #include <cstring>
 #include <limits>
 
+#include "framework/platform/Files.h"
+
 namespace {
 
 // 64-bit offsets so that chunk sizes up to 4 GiB walk correctly everywhere.
-bool SeekTo(std::FILE* f, int64_t offset, int origin) {
-#ifdef _WIN32
-  return _fseeki64(f, offset, origin) == 0;
-#else
-  return fseeko(f, static_cast<off_t>(offset), origin) == 0;
-#endif
-}
-
-int64_t Tell(std::FILE* f) {
-#ifdef _WIN32
-  return _ftelli64(f);
-#else
-  return static_cast<int64_t>(ftello(f));
-#endif
-}
+bool SeekTo(std::FILE* f, int64_t offset, int origin) { return Files::Seek(f, offset, origin); }
+int64_t Tell(std::FILE* f) { return Files::Tell(f); }
 
 uint32_t U16(const unsigned char* p) { return p[0] | (uint32_t{p[1]} << 8); }
 

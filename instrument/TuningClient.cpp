@@ -15,15 +15,8 @@ Fn Bind(LibraryHandle library, const char* name) {
 }  // namespace
 
 std::string MtsLibraryPath() {
-#ifdef _WIN32
-  const std::string folder = SystemLibraryFolder();
-  // Never fall back to a bare file name: that would load whatever the search
-  // path offers under that name.
-  if (folder.empty()) return std::string();
-  return folder + "\\LIBMTS.dll";
-#else
-  return "/usr/local/lib/libMTS.so";
-#endif
+  // The conventional place of the master library on each platform.
+  return SystemLibraryPath("LIBMTS.dll", "/usr/local/lib/libMTS.so");
 }
 
 mtsclientglobal::mtsclientglobal() {

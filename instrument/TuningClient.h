@@ -4,22 +4,16 @@
 
 #include "framework/platform/DynamicLibrary.h"
 
-#ifdef _WIN32
-#define MTS_CALL __cdecl
-#else
-#define MTS_CALL
-#endif
-
 // Entry points of the MTS-ESP master library's client interface.
-using MtsRegisterClientFn = void(MTS_CALL*)();
-using MtsDeregisterClientFn = void(MTS_CALL*)();
-using MtsHasMasterFn = bool(MTS_CALL*)();
-using MtsShouldFilterNoteFn = bool(MTS_CALL*)(char midinote, char midichannel);
-using MtsShouldFilterNoteMultiChannelFn = bool(MTS_CALL*)(char midinote, char midichannel);
-using MtsGetTuningTableFn = const double*(MTS_CALL*)();
-using MtsGetMultiChannelTuningTableFn = const double*(MTS_CALL*)(char midichannel);
-using MtsUseMultiChannelTuningFn = bool(MTS_CALL*)(char midichannel);
-using MtsGetScaleNameFn = const char*(MTS_CALL*)();
+using MtsRegisterClientFn = void(LIBRARY_CDECL*)();
+using MtsDeregisterClientFn = void(LIBRARY_CDECL*)();
+using MtsHasMasterFn = bool(LIBRARY_CDECL*)();
+using MtsShouldFilterNoteFn = bool(LIBRARY_CDECL*)(char midinote, char midichannel);
+using MtsShouldFilterNoteMultiChannelFn = bool(LIBRARY_CDECL*)(char midinote, char midichannel);
+using MtsGetTuningTableFn = const double*(LIBRARY_CDECL*)();
+using MtsGetMultiChannelTuningTableFn = const double*(LIBRARY_CDECL*)(char midichannel);
+using MtsUseMultiChannelTuningFn = bool(LIBRARY_CDECL*)(char midichannel);
+using MtsGetScaleNameFn = const char*(LIBRARY_CDECL*)();
 
 // Where the master library is installed: the Windows system folder, or the
 // conventional shared-library folder elsewhere. Empty when the system folder

@@ -21,3 +21,16 @@ void CloseLibrary(LibraryHandle library);
 // The Windows system folder without a trailing separator; empty when unknown
 // and on platforms that have none.
 std::string SystemLibraryFolder();
+
+// Where a system-wide helper library is installed: the Windows system folder
+// and windowsFile there, posixPath elsewhere. Empty when the folder is
+// unknown, never a bare file name (that would load whatever the search path
+// offers under that name).
+std::string SystemLibraryPath(const char* windowsFile, const char* posixPath);
+
+// The C calling convention of exported library functions.
+#ifdef _WIN32
+#define LIBRARY_CDECL __cdecl
+#else
+#define LIBRARY_CDECL
+#endif

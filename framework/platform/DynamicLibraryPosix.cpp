@@ -18,4 +18,8 @@ void CloseLibrary(LibraryHandle library) {
 }
 
 std::string SystemLibraryFolder() { return std::string(); }
+
+std::string SystemLibraryPath(const char* /*windowsFile*/, const char* posixPath) {
+  return posixPath != nullptr ? std::string(posixPath) : std::string();
+}
 #endif

@@ -24,4 +24,10 @@ std::string SystemLibraryFolder() {
   if (length == 0 || length >= MAX_PATH) return std::string();
   return std::string(folder, length);
 }
+
+std::string SystemLibraryPath(const char* windowsFile, const char* /*posixPath*/) {
+  const std::string folder = SystemLibraryFolder();
+  if (folder.empty() || windowsFile == nullptr) return std::string();
+  return folder + "\\" + windowsFile;
+}
 #endif

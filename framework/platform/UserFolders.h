@@ -2,17 +2,15 @@
 
 #include <string>
 
+#include "framework/platform/Files.h"
+
 // The per-user folders and the few file-system operations the configuration
 // file needs. Paths are narrow strings in the platform's own encoding (the
 // ANSI code page on Windows, bytes elsewhere).
 namespace UserFolders {
 
 // Separator between path components on this platform.
-#ifdef _WIN32
-constexpr char kPathSeparator = '\\';
-#else
-constexpr char kPathSeparator = '/';
-#endif
+constexpr char kPathSeparator = Files::kPathSeparator;
 
 // The user's local (non-roaming) application-data folder: the shell folder
 // on Windows, $XDG_CONFIG_HOME (else ~/.config) elsewhere. Empty when unknown.

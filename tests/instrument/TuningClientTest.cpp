@@ -52,21 +52,21 @@ class FakeMaster {
   LibraryProcedure Entry(const char* name) const { return FindProcedure(handle, name); }
 
   void Reset(bool hasMaster, bool tablesAvailable) const {
-    Get<void(MTS_CALL*)(bool, bool)>("FakeMts_Reset")(hasMaster, tablesAvailable);
+    Get<void(LIBRARY_CDECL*)(bool, bool)>("FakeMts_Reset")(hasMaster, tablesAvailable);
   }
   int Calls(const char* entry) const {
-    return Get<int(MTS_CALL*)(const char*)>("FakeMts_Calls")(entry);
+    return Get<int(LIBRARY_CDECL*)(const char*)>("FakeMts_Calls")(entry);
   }
-  int TotalCalls() const { return Get<int(MTS_CALL*)()>("FakeMts_TotalCalls")(); }
+  int TotalCalls() const { return Get<int(LIBRARY_CDECL*)()>("FakeMts_TotalCalls")(); }
   const double* MasterTable() const {
-    return Get<const double*(MTS_CALL*)()>("FakeMts_MasterTable")();
+    return Get<const double*(LIBRARY_CDECL*)()>("FakeMts_MasterTable")();
   }
   const double* ChannelTable(int channel) const {
-    return Get<const double*(MTS_CALL*)(int)>("FakeMts_ChannelTable")(channel);
+    return Get<const double*(LIBRARY_CDECL*)(int)>("FakeMts_ChannelTable")(channel);
   }
-  int ChannelLogSize() const { return Get<int(MTS_CALL*)()>("FakeMts_ChannelLogSize")(); }
+  int ChannelLogSize() const { return Get<int(LIBRARY_CDECL*)()>("FakeMts_ChannelLogSize")(); }
   int ChannelLogEntry(int i) const {
-    return Get<int(MTS_CALL*)(int)>("FakeMts_ChannelLogEntry")(i);
+    return Get<int(LIBRARY_CDECL*)(int)>("FakeMts_ChannelLogEntry")(i);
   }
 
  private:
