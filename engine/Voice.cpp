@@ -173,7 +173,8 @@ void UpdateVoicePitch(Voice& voice, double bend) noexcept {
     const int index = p < 0 ? 0 : (p > kMaxPitch ? kMaxPitch : p);
     voice.increment = incrementTable[index].load(std::memory_order_relaxed);
     // k is the number of table samples stepped per output sample; each table
-    // step halves the harmonics per octave so they stay below Nyquist.
+    // holds 1/sqrt(2) as many harmonics as the one before, so the highest stays
+    // below half the sample rate.
     double k = static_cast<double>(voice.increment >> 16);
     int t = 0;
     while (k > 1.0) {
