@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/IPlugVST.h"
+#include "tests/vst/PluginInstance.h"
 #include "tests/vst/RecordingCallback.h"
 
 namespace {
@@ -65,17 +66,6 @@ class IPlugVSTTest : public ::testing::Test {
   RecordingCallback& recorder = RecordingCallback::Current();
   VSTHost host{RecordingCallback::Callback};
 };
-
-VstMidiEvent MidiEvent(int delta, int status, int data1, int data2) {
-  VstMidiEvent event = {};
-  event.type = kVstMidiType;
-  event.byteSize = sizeof event;
-  event.deltaFrames = delta;
-  event.midiData[0] = static_cast<char>(status);
-  event.midiData[1] = static_cast<char>(data1);
-  event.midiData[2] = static_cast<char>(data2);
-  return event;
-}
 
 // Signals of distinct values per channel and frame.
 std::vector<std::vector<float>> TestSignal(int channels, int frames) {
