@@ -7,4 +7,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Wine's 32-bit loader; it needs a machine that runs 32-bit programs, which
+# test.sh checks before it runs these tests.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
