@@ -713,6 +713,30 @@ def band_ornament(ctx, left, bottom):
         ctx.fill()
 
 
+def carrier_ornament(ctx, left, top, width, height):
+    """A sawtooth that turns into noise: the carrier's two sources, printed
+    on the panel."""
+    rnd = Random(7)
+    mid = top + height / 2.0
+    ctx.set_line_width(1.2)
+    ctx.set_line_join(cairo.LINE_JOIN_ROUND)
+    ctx.move_to(left, mid + height * 0.4)
+    period = width / 9.0
+    x = left
+    for k in range(5):
+        ctx.line_to(x + period, mid - height * 0.4)
+        ctx.line_to(x + period, mid + height * 0.4)
+        x += period
+    while x < left + width:
+        x += 1.0
+        ctx.line_to(x, mid + (rnd.next() - 0.5) * height * 0.85)
+    g = cairo.LinearGradient(left, 0, left + width, 0)
+    g.add_color_stop_rgba(0, AMBER[0], AMBER[1], AMBER[2], 0.55)
+    g.add_color_stop_rgba(1, DIM_INK[0], DIM_INK[1], DIM_INK[2], 0.35)
+    ctx.set_source(g)
+    ctx.stroke()
+
+
 def main_page():
     s, ctx = surface(WIDTH, HEIGHT)
     page_base(ctx)
@@ -720,6 +744,7 @@ def main_page():
     # Carrier synthesizer.
     panel(ctx, 8, 12, 166, 250, "CARRIER")
     knob_label(ctx, "TUNE", *KNOBS["TUNE"])
+    carrier_ornament(ctx, 28, 124, 118, 28)
     knob_label(ctx, "BALANCE", *KNOBS["IN BALANCE"])
     x, y = OCTAVE_SWITCH
     engraved(ctx, "UP", x + 18, y + 8, size=7.5, colour=DIM_INK, align="left")
@@ -789,8 +814,8 @@ def main_page():
     ctx.move_to(392, 130.5)
     ctx.line_to(648, 130.5)
     ctx.stroke()
-    band_ornament(ctx, 376, 222)
-    engraved(ctx, "Welmora", 372, 238, size=12, colour=DIM_INK, align="left", family=TITLE_FONT)
+    band_ornament(ctx, 380, 236)
+    engraved(ctx, "Welmora", 674, 238, size=12, colour=DIM_INK, align="right", family=TITLE_FONT)
     engraved(ctx, "20-BAND VOCODER  ·  CARRIER SYNTHESIZER  ·  ENSEMBLE", 520, 146, size=8,
              colour=DIM_INK, spacing=0.6)
     px, py, pw, ph = PICTURE
@@ -816,7 +841,7 @@ def tweak_page():
     # Title strip.
     set_font(ctx, 26, True, TITLE_FONT)
     logo(ctx, 16, 38, 26)
-    engraved(ctx, "BAND EDITOR", 96, 37, size=12, colour=INK, align="left", family=TITLE_FONT,
+    engraved(ctx, "BAND EDITOR", 100, 37, size=12, colour=INK, align="left", family=TITLE_FONT,
              spacing=1.5)
     engraved(ctx, "Welmora", 700, 36, size=11, colour=DIM_INK, align="right",
              family=TITLE_FONT)
