@@ -932,7 +932,11 @@ def pixels(path):
 
 def check(reference_folder):
     """Redraws every bitmap and compares decoded pixels, so the PNG encoder's
-    own choices (compression, chunks) cannot make a difference."""
+    own choices (compression, chunks) cannot make a difference. The pixels
+    must match exactly: on one machine image cairo, pixman, FreeType and the
+    fonts draw the same every time. Another cairo, FreeType or font release
+    moves anti-aliased edges by a step or two; then redraw on purpose
+    (run the script without --check) and commit the new files."""
     failures = []
     with tempfile.TemporaryDirectory() as folder:
         write_all(folder)
@@ -942,7 +946,7 @@ def check(reference_folder):
                 failures.append("%s: missing from %s" % (name, reference_folder))
                 continue
             cw, ch, cdata = pixels(committed)
-            nw, nh, ndata = pixels(os.path.join(folder, name))
+            _, _, ndata = pixels(os.path.join(folder, name))
             if (cw, ch) != (w, h):
                 failures.append("%s: committed %dx%d, the layout needs %dx%d" % (name, cw, ch, w, h))
             elif cdata != ndata:
@@ -959,7 +963,7 @@ def check(reference_folder):
 # ---------------------------------------------------------------- previews
 
 
-def frame_of(strip, frames, value):
+def frame_of(frames, value):
     """The frame the editor shows for a normalised value."""
     return int(round((frames - 1) * value))
 
@@ -969,7 +973,7 @@ def paste(ctx, strip, frames, x, y, value):
     ctx.save()
     ctx.rectangle(x, y, strip.get_width(), h)
     ctx.clip()
-    ctx.set_source_surface(strip, x, y - h * frame_of(strip, frames, value))
+    ctx.set_source_surface(strip, x, y - h * frame_of(frames, value))
     ctx.paint()
     ctx.restore()
 
