@@ -742,7 +742,7 @@ def main_page():
     page_base(ctx)
 
     # Carrier synthesizer.
-    panel(ctx, 8, 12, 166, 250, "CARRIER")
+    panel(ctx, 8, 12, 166, 250, "CARRIER SYNTH")
     knob_label(ctx, "TUNE", *KNOBS["TUNE"])
     carrier_ornament(ctx, 28, 124, 118, 28)
     knob_label(ctx, "BALANCE", *KNOBS["IN BALANCE"])
@@ -753,7 +753,7 @@ def main_page():
     engraved(ctx, "KBD · NOISE", kx + 16, ky + 54, size=7.5, colour=DIM_INK)
 
     # Modulator, inputs and the level meter.
-    panel(ctx, 170, 12, 356, 250, "MODULATOR")
+    panel(ctx, 170, 12, 356, 250, "MODULATOR \u00b7 INPUTS")
     mx, my, mw, mh = METER
     rounded_rect(ctx, mx - 5, my - 5, mw + 10, mh + 10, 5)
     ctx.set_source(vertical_gradient(my - 5, my + mh + 5, [(0, (0.04, 0.04, 0.05), 1),
@@ -770,7 +770,7 @@ def main_page():
         knob_label(ctx, name, *KNOBS[name])
 
     # Expression and ensemble.
-    panel(ctx, 8, 254, 356, 352, "EXPRESSION")
+    panel(ctx, 8, 254, 356, 352, "EXPRESSION \u00b7 ENSEMBLE")
     for name in ("ACCENT BEND", "SPEED", "DEPTH", "PITCH BEND"):
         knob_label(ctx, name, *KNOBS[name], max_width=62)
     sx, dx = KNOBS["SPEED"][0] + 16, KNOBS["DEPTH"][0] + 16
