@@ -137,8 +137,8 @@ class FreeTypeFont : public LICE_CachedFont {
     std::lock_guard<std::mutex> hold(mutex);
     const double width = Advance(text) / 64.0;
     double x = l;
-    if (align == LICE_TextStyle::kCentre) x = l + std::floor((r - l - width) / 2.0);
-    if (align == LICE_TextStyle::kFar) x = r - width;
+    if (align == LICE_TextStyle::kCentre) x = l + std::floor((double(r) - l - width) / 2.0);
+    if (align == LICE_TextStyle::kFar) x = double(r) - width;
     // The text turns about its top-left corner; the baseline lies `ascent`
     // below it, perpendicular to the writing direction (y grows downwards).
     const double c = std::cos(angle), s = std::sin(angle);

@@ -159,6 +159,13 @@ TEST(Text, TextCrossingTheBitmapEdgesIsClippedToIt) {
     EXPECT_FALSE(ink.foreign);
   }
   EXPECT_GT(DrawOnWhite(style, "Edge", -15, -12, 85, 28, 40, 30).count, 0);
+  // Rectangles spanning the whole coordinate range, in every alignment.
+  LICE_TextStyle wide = style;
+  for (auto align : {LICE_TextStyle::kNear, LICE_TextStyle::kCentre, LICE_TextStyle::kFar}) {
+    wide.align = align;
+    EXPECT_FALSE(DrawOnWhite(wide, "Edge", INT_MIN, 0, INT_MAX, 30, 40, 30).foreign);
+    EXPECT_FALSE(DrawOnWhite(wide, "Edge", INT_MAX, INT_MIN, INT_MIN, INT_MAX, 40, 30).foreign);
+  }
 }
 
 TEST(Text, RotatedTextIsDrawn) {
