@@ -170,7 +170,7 @@ void AudioInput::Refill() {
     ready.swap(block);
     return;
   }
-  std::vector<float> converted(2 * 8192);
+  converted.resize(2 * 8192);
   const std::size_t capacity = converted.size() / 2;
   if (!fileEnded) {
     const std::size_t n = ReadFileBlock();

@@ -55,6 +55,7 @@ class AudioInput {
   int64_t delivered = 0;
   int64_t nonFinite = 0, firstNonFinite = -1;
   std::vector<float> raw, block;  // the file's interleaved frames; stereo frames
+  std::vector<float> converted;   // the resampler's latest stereo frames
   std::vector<float> ready;       // stereo frames at the render's rate, not yet read
   std::size_t readyStart = 0;
 };
