@@ -583,6 +583,23 @@ TEST_F(RediRenderTest, EveryProgramRendersFiniteSound) {
   }
 }
 
+// cmake --install puts the plug-in where Linux hosts look, the tool in bin
+// and the WAV material beside the plug-in; the installed tool finds both.
+TEST_F(RediRenderTest, InstalledToolFindsThePluginAndItsWavFiles) {
+  const std::string prefix = work.File("prefix");
+  const std::string install = Quote(CMAKE_COMMAND_PATH) + " --install " + Quote(REDI_BINARY_DIR) +
+                              " --prefix " + Quote(prefix) + " >/dev/null";
+  ASSERT_EQ(std::system(install.c_str()), 0) << install;
+  EXPECT_TRUE(std::filesystem::is_regular_file(prefix + "/lib/vst/REDI64.so"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(prefix + "/lib/vst/REDI-wav/Guten.Morgen.wav"));
+  const std::string tool = prefix + "/bin/redi-render";
+  const std::string command = "cd " + Quote(work.Path()) +
+                              " && XDG_CONFIG_HOME=" + Quote(config.Path()) + " " + Quote(tool) +
+                              " --modulator mic.wav --program 23 -q -o installed.wav";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_GT(ReadAudio(work.File("installed.wav")).Rms(), 1e-3);
+}
+
 // Control ticks run on across host blocks, so a chord held from the first
 // sample sounds the same whatever the block size. (It is never released:
 // events inside a block take effect at that block's ticks.)
