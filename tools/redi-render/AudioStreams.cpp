@@ -314,9 +314,12 @@ bool AudioOutput::Write(const float* left, const float* right, int count, std::s
     peak = std::max(peak, std::fabs(v));
     if (std::fabs(v) > 1.0f) ++clipped;
   }
+  errno = 0;
   if (sf_writef_float(file, interleaved.data(), count) != count) {
-    *error = "cannot write all of " + (toStdout ? std::string("the output") : path) + ": " +
-             sf_strerror(file);
+    const std::string reason = errno != 0 ? std::strerror(errno) : std::string(sf_strerror(file));
+    *error = (toStdout ? std::string("cannot write to standard output")
+                       : "cannot write all of " + path) +
+             ": " + reason;
     return false;
   }
   return true;

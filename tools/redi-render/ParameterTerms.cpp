@@ -63,9 +63,10 @@ int Decimals(const std::string& display) {
   return n;
 }
 
+// Without an exponent: the plug-in reads a plain decimal number.
 std::string PlainText(double value) {
-  char text[64] = {};
-  const auto result = std::to_chars(text, text + sizeof text - 1, value);
+  char text[512] = {};
+  const auto result = std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed);
   *result.ptr = '\0';
   return text;
 }

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cctype>
 #include <cstddef>
 #include <cstring>
 
@@ -106,9 +107,17 @@ std::string PluginHost::ParamLabel(int index) { return Text(effGetParamLabel, in
 std::string PluginHost::ProgramName(int index) { return Text(effGetProgramNameIndexed, index); }
 
 int PluginHost::FindParam(const std::string& name) {
-  for (int i = 0; i < NumParams(); ++i)
-    if (ParamName(i) == name) return i;
-  return -1;
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  int match = -1;
+  for (int i = 0; i < NumParams(); ++i) {
+    const std::string candidate = ParamName(i);
+    if (candidate == name) return i;
+    if (match < 0 && lower(candidate) == lower(name)) match = i;
+  }
+  return match;
 }
 
 bool PluginHost::IsStepped(int index) { return Dispatch(effVendorSpecific, 8, index) == 0xBEEF; }

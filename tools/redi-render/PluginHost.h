@@ -35,7 +35,8 @@ class PluginHost {
   std::string ParamDisplay(int index);
   std::string ParamLabel(int index);
   std::string ProgramName(int index);
-  int FindParam(const std::string& name);  // exact name; -1 when none
+  // The exact name, else the name without regard to case; -1 when none.
+  int FindParam(const std::string& name);
   uint32_t UniqueId() const { return static_cast<uint32_t>(effect->uniqueID); }
 
   // Switches and lists (as opposed to continuous parameters).

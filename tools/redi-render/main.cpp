@@ -2,6 +2,7 @@
 // library as a VST 2 host loads it.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,11 @@ constexpr const char* kWavFolderName = "REDI-wav";
 constexpr const char* kPluginFileName = "REDI64.so";
 // Far larger than any bank or MIDI file; a bigger file is something else.
 constexpr off_t kLargestWholeFile = 64 << 20;
+
+// Set by an interrupt or termination signal; the render stops at the next
+// block and cleans up (the half-written output, the private configuration).
+volatile sig_atomic_t stopRequested = 0;
+void RequestStop(int) { stopRequested = 1; }
 
 int Fail(const std::string& message) {
   std::cerr << "redi-render: " << message << "\n";
@@ -300,6 +306,10 @@ bool Render(PluginHost& host, AudioInput& modulator, AudioInput* carrier,
   std::size_t nextEvent = 0;
   Progress progress(total, quiet);
   for (int64_t pos = 0; pos < total; pos += block) {
+    if (stopRequested != 0) {
+      *error = "interrupted";
+      return false;
+    }
     const int n = static_cast<int>(std::min<int64_t>(block, total - pos));
     modulator.Read(inputs[0], inputs[1], n);
     if (carrier != nullptr) carrier->Read(inputs[2], inputs[3], n);
@@ -430,6 +440,12 @@ int main(int argc, char** argv) {
   AudioOutput output;
   if (!output.Open(options.output, static_cast<int>(rate), options.sampleFormat, total, &error))
     return Fail(error);
+  struct sigaction stop {};
+  stop.sa_handler = RequestStop;
+  sigaction(SIGINT, &stop, nullptr);
+  sigaction(SIGTERM, &stop, nullptr);
+  // A reader that goes away ends the render with a message, not a signal.
+  signal(SIGPIPE, SIG_IGN);
   host.Resume();
   const bool rendered = Render(host, modulator, options.carrier.empty() ? nullptr : &carrier,
                                events, options.block, total, rate, output, options.quiet, &error);
