@@ -39,8 +39,7 @@ constexpr const char* kPluginFileName = "REDI64.so";
 // Far larger than any bank or MIDI file; a bigger file is something else.
 constexpr off_t kLargestWholeFile = 64 << 20;
 
-// Set by an interrupt or termination signal; the render stops at the next
-// block and cleans up (the half-written output, the private configuration).
+// Set by an interrupt or termination signal.
 volatile sig_atomic_t stopRequested = 0;
 void RequestStop(int) { stopRequested = 1; }
 
@@ -345,6 +344,114 @@ std::string PeakText(float peak) {
   return text;
 }
 
+// Everything a run names must be there before anything is loaded or written.
+bool CheckInputs(const RenderOptions& options, bool listing, bool demo, std::string* error) {
+  if (!listing) {
+    if (!AudioOutput::Check(options.output, options.sampleFormat, error)) return false;
+    if (!demo && !CheckReadable(options.modulator, "modulator", error)) return false;
+    if (!options.carrier.empty() && !CheckReadable(options.carrier, "carrier", error)) return false;
+    if (!options.midiFile.empty() && !CheckReadable(options.midiFile, "MIDI file", error))
+      return false;
+  }
+  if (!options.bank.empty() && !CheckReadable(options.bank, "bank file", error)) return false;
+  if (!options.wavFolder.empty() && !IsFolder(options.wavFolder)) {
+    *error = "the WAV folder " + options.wavFolder + " is not a folder";
+    return false;
+  }
+  return true;
+}
+
+// The named folder, else the one installed beside the plug-in; empty when none.
+std::string WavFolder(const RenderOptions& options, const std::string& pluginPath) {
+  if (!options.wavFolder.empty()) return options.wavFolder;
+  const std::string beside = (fs::path(pluginPath).parent_path() / kWavFolderName).string();
+  return IsFolder(beside) ? beside : std::string();
+}
+
+int List(PluginHost& host, const RenderOptions& options) {
+  std::string error;
+  const std::vector<std::string> defaults = options.mode == RenderOptions::Mode::kListParams
+                                                ? DefaultDisplays(host)
+                                                : std::vector<std::string>();
+  if (!ApplySettings(host, options, &error)) return Fail(error);
+  if (options.mode == RenderOptions::Mode::kListParams)
+    ListParams(host, defaults);
+  else
+    ListPrograms(host);
+  return 0;
+}
+
+std::vector<PluginHost::MidiEvent> Events(const RenderOptions& options, bool demo, int64_t frames) {
+  if (!options.notes.empty()) return HeldChord(options.notes);
+  if (demo) return DemoProgression(frames);
+  return HeldChord({48, 55, 60, 63});  // C minor when nothing is said
+}
+
+void Summarise(const Messages& messages, const RenderOptions& options, bool demo,
+               const AudioInput& modulator, const AudioInput& carrier, const AudioOutput& output,
+               int64_t total, double rate) {
+  WarnAboutInput(messages, modulator, demo ? "the demo voice" : options.modulator);
+  WarnAboutInput(messages, carrier, options.carrier);
+  if (output.CanClip() && output.ClippedSamples() > 0)
+    messages.Warn(std::to_string(output.ClippedSamples()) +
+                  " samples beyond full scale were clipped in " + output.Description() + " (" +
+                  PeakText(output.Peak()) + "); lower \"Final Volume\" or write 32-bit float WAV");
+  std::error_code ec;
+  const std::string where = options.output == "-" ? std::string("standard output")
+                                                  : fs::absolute(options.output, ec).string();
+  char rateText[32];
+  std::snprintf(rateText, sizeof rateText, "%.0f Hz", rate);
+  messages.Say("wrote " + where + " (" + Seconds(total, rate) + " at " + rateText + ", " +
+               output.Description() + ", " + PeakText(output.Peak()) + ")");
+}
+
+int RenderToOutput(PluginHost& host, const RenderOptions& options, bool wavFolderKnown) {
+  const Messages messages(options.quiet);
+  const bool demo = options.mode == RenderOptions::Mode::kDemo;
+  std::string error;
+  AudioInput modulator, carrier;
+  if (demo ? !modulator.OpenMemory(demoVoice, demoVoice_size, &error)
+           : !modulator.Open(options.modulator, &error))
+    return Fail(error);
+  if (!options.carrier.empty() && !carrier.Open(options.carrier, &error)) return Fail(error);
+  // The demo voice is stored at a low rate; the demo renders at CD rate.
+  const double rate = options.rate > 0 ? options.rate : demo ? 44100.0 : modulator.FileRate();
+  if (!modulator.Start(rate, &error)) return Fail(error);
+  if (!options.carrier.empty() && !carrier.Start(rate, &error)) return Fail(error);
+
+  std::vector<PluginHost::MidiEvent> events;
+  if (options.midiFile.empty())
+    events = Events(options, demo, modulator.Frames());
+  else if (!ReadMidiEvents(options.midiFile, rate, &events, &error))
+    return Fail(error);
+  const int64_t lastEvent = events.empty() ? 0 : events.back().frame;
+  const int64_t total = std::max(modulator.Frames(), lastEvent) + std::llround(options.tail * rate);
+
+  host.Start(rate, options.block, options.carrier.empty() ? 2 : 4);
+  if (!ApplySettings(host, options, &error)) return Fail(error);
+  if (PlaysWavFile(host) && !wavFolderKnown)
+    messages.Warn("the program plays a WAV file, but no " + std::string(kWavFolderName) +
+                  " folder was found beside the plug-in; name one with --wav-folder");
+
+  std::error_code ec;
+  for (const std::string& input : {options.modulator, options.carrier})
+    if (!input.empty() && options.output != "-" && fs::equivalent(input, options.output, ec))
+      return Fail("the output " + options.output + " is one of the inputs");
+  AudioOutput output;
+  if (!output.Open(options.output, static_cast<int>(rate), options.sampleFormat, total, &error))
+    return Fail(error);
+  host.Resume();
+  const bool rendered = Render(host, modulator, options.carrier.empty() ? nullptr : &carrier,
+                               events, options.block, total, rate, output, options.quiet, &error);
+  host.Suspend();
+  if (!rendered || !output.Close(&error)) {
+    output.Discard();
+    return Fail(error);
+  }
+  Summarise(messages, options, demo, modulator, carrier, output, total, rate);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -360,111 +467,28 @@ int main(int argc, char** argv) {
     std::cout << "redi-render " REDI_VERSION "\n";
     return 0;
   }
-  const Messages messages(options.quiet);
   const bool listing = options.mode == RenderOptions::Mode::kListParams ||
                        options.mode == RenderOptions::Mode::kListPrograms;
-  const bool demo = options.mode == RenderOptions::Mode::kDemo;
-  if (!listing) {
-    if (!AudioOutput::Check(options.output, options.sampleFormat, &error)) return Fail(error);
-    if (!demo && !CheckReadable(options.modulator, "modulator", &error)) return Fail(error);
-    if (!options.carrier.empty() && !CheckReadable(options.carrier, "carrier", &error))
-      return Fail(error);
-    if (!options.midiFile.empty() && !CheckReadable(options.midiFile, "MIDI file", &error))
-      return Fail(error);
-  }
-  if (!options.bank.empty() && !CheckReadable(options.bank, "bank file", &error))
+  if (!CheckInputs(options, listing, options.mode == RenderOptions::Mode::kDemo, &error))
     return Fail(error);
-
   const std::string pluginPath = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
   if (!CheckReadable(pluginPath, "plug-in", &error)) return Fail(error);
-  std::string wavFolder = options.wavFolder;
-  if (!wavFolder.empty() && !IsFolder(wavFolder))
-    return Fail("the WAV folder " + wavFolder + " is not a folder");
-  if (wavFolder.empty()) {
-    const std::string beside = (fs::path(pluginPath).parent_path() / kWavFolderName).string();
-    if (IsFolder(beside)) wavFolder = beside;
-  }
-  // The plug-in reads its WAV folder from its configuration file; it gets a
-  // private one, so that the user's own stays untouched and the render does
-  // not depend on it.
-  PrivateConfiguration configuration;
-  if (!configuration.Create(wavFolder, &error)) return Fail(error);
 
-  PluginHost host;
-  if (!host.Load(pluginPath, &error)) return Fail(error);
-  const std::vector<std::string> defaults = options.mode == RenderOptions::Mode::kListParams
-                                                ? DefaultDisplays(host)
-                                                : std::vector<std::string>();
-  if (listing) {
-    if (!ApplySettings(host, options, &error)) return Fail(error);
-    if (options.mode == RenderOptions::Mode::kListParams)
-      ListParams(host, defaults);
-    else
-      ListPrograms(host);
-    return 0;
-  }
-
-  AudioInput modulator, carrier;
-  if (demo ? !modulator.OpenMemory(demoVoice, demoVoice_size, &error)
-           : !modulator.Open(options.modulator, &error))
-    return Fail(error);
-  if (!options.carrier.empty() && !carrier.Open(options.carrier, &error)) return Fail(error);
-  // The demo voice is stored at a low rate; the demo renders at CD rate.
-  const double rate = options.rate > 0 ? options.rate : demo ? 44100.0 : modulator.FileRate();
-  if (!modulator.Start(rate, &error)) return Fail(error);
-  if (!options.carrier.empty() && !carrier.Start(rate, &error)) return Fail(error);
-
-  std::vector<PluginHost::MidiEvent> events;
-  if (!options.midiFile.empty()) {
-    if (!ReadMidiEvents(options.midiFile, rate, &events, &error)) return Fail(error);
-  } else if (!options.notes.empty()) {
-    events = HeldChord(options.notes);
-  } else if (demo) {
-    events = DemoProgression(modulator.Frames());
-  } else {
-    events = HeldChord({48, 55, 60, 63});  // C minor when nothing is said
-  }
-  const int64_t lastEvent = events.empty() ? 0 : events.back().frame;
-  const int64_t total = std::max(modulator.Frames(), lastEvent) + std::llround(options.tail * rate);
-
-  host.Start(rate, options.block, options.carrier.empty() ? 2 : 4);
-  if (!ApplySettings(host, options, &error)) return Fail(error);
-  if (PlaysWavFile(host) && wavFolder.empty())
-    messages.Warn("the program plays a WAV file, but no " + std::string(kWavFolderName) +
-                  " folder was found beside the plug-in; name one with --wav-folder");
-
-  std::error_code ec;
-  for (const std::string& input : {options.modulator, options.carrier})
-    if (!input.empty() && options.output != "-" && fs::equivalent(input, options.output, ec))
-      return Fail("the output " + options.output + " is one of the inputs");
-  AudioOutput output;
-  if (!output.Open(options.output, static_cast<int>(rate), options.sampleFormat, total, &error))
-    return Fail(error);
+  // From here on an interrupt stops the render at the next block, so that
+  // the private configuration and a half-written output are cleaned up; a
+  // reader that goes away ends the render with a message, not a signal.
   struct sigaction stop {};
   stop.sa_handler = RequestStop;
   sigaction(SIGINT, &stop, nullptr);
   sigaction(SIGTERM, &stop, nullptr);
-  // A reader that goes away ends the render with a message, not a signal.
   signal(SIGPIPE, SIG_IGN);
-  host.Resume();
-  const bool rendered = Render(host, modulator, options.carrier.empty() ? nullptr : &carrier,
-                               events, options.block, total, rate, output, options.quiet, &error);
-  host.Suspend();
-  if (!rendered || !output.Close(&error)) {
-    output.Discard();
-    return Fail(error);
-  }
-  WarnAboutInput(messages, modulator, demo ? "the demo voice" : options.modulator);
-  WarnAboutInput(messages, carrier, options.carrier);
-  if (output.CanClip() && output.ClippedSamples() > 0)
-    messages.Warn(std::to_string(output.ClippedSamples()) +
-                  " samples beyond full scale were clipped in " + output.Description() + " (" +
-                  PeakText(output.Peak()) + "); lower \"Final Volume\" or write 32-bit float WAV");
-  const std::string where = options.output == "-" ? std::string("standard output")
-                                                  : fs::absolute(options.output, ec).string();
-  char rateText[32];
-  std::snprintf(rateText, sizeof rateText, "%.0f Hz", rate);
-  messages.Say("wrote " + where + " (" + Seconds(total, rate) + " at " + rateText + ", " +
-               output.Description() + ", " + PeakText(output.Peak()) + ")");
-  return 0;
+  // The plug-in reads its WAV folder from its configuration file; it gets a
+  // private one, so that the user's own stays untouched and the render does
+  // not depend on it.
+  const std::string wavFolder = WavFolder(options, pluginPath);
+  PrivateConfiguration configuration;
+  if (!configuration.Create(wavFolder, &error)) return Fail(error);
+  PluginHost host;
+  if (!host.Load(pluginPath, &error)) return Fail(error);
+  return listing ? List(host, options) : RenderToOutput(host, options, !wavFolder.empty());
 }
