@@ -6,7 +6,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
-"$here/tools/install-deps.sh"
+"$here/tools/install-run-deps.sh"
 cmake -S "$here" -B "$here/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$here/build/native" --target redi_plugin redi-render -j "$(nproc)" >/dev/null
 exec "$here/build/native/redi-render" --plugin "$here/build/native/REDI64.so" "$@"

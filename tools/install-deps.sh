@@ -7,10 +7,10 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format git
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   googletest libbenchmark-dev
-  libsndfile1-dev libpng-dev zlib1g-dev libz-mingw-w64-dev dpkg-dev
+  libsndfile1-dev libsoxr-dev libpng-dev zlib1g-dev libz-mingw-w64-dev dpkg-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core imagemagick
   sox espeak-ng locales-all
-  python3-cairo fonts-dejavu-core fonts-liberation2
+  python3-cairo
   wine wine64 wine32:i386
 )
 

@@ -15,7 +15,7 @@ to_wav() { sox "$1" -r 22050 -c 1 -b 16 "$2" "${@:3}"; }
 espeak-ng -v de -s 140 -p 45 -w "$tmp/gm.wav" "Guten Morgen!"
 to_wav "$tmp/gm.wav" "$out/Guten.Morgen.wav" norm -1
 
-sox -n -r 22050 -c 1 -b 16 "$out/Sine.Sweep.wav" synth 3 sine 100-8000 fade 0.01 3 0.05 gain -3
+sox -n -r 22050 -c 1 -b 16 "$out/Sine.Sweep.wav" synth 3 sine 100-8000 fade 0.01 3 0.05 gain -13
 
 # A short percussive burst: noise with a fast exponential decay, four hits.
 sox -n -r 22050 -c 1 -b 16 "$tmp/hit.wav" synth 0.25 whitenoise fade q 0.002 0.25 0.24 gain -6

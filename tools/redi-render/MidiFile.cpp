@@ -5,12 +5,16 @@
 
 namespace {
 
-// Bounds-checked big-endian cursor over the file's bytes.
+// Bounds-checked big-endian cursor over the file's bytes. Offsets in its
+// messages count from the start of the file.
 class Reader {
  public:
-  Reader(const uint8_t* begin, std::size_t size) : data(begin), size(size) {}
+  Reader(const uint8_t* begin, std::size_t size, std::size_t base = 0)
+      : data(begin), size(size), base(base) {}
 
   bool AtEnd() const { return pos >= size; }
+  std::size_t Left() const { return size - pos; }
+  std::size_t Offset() const { return base + pos; }
   bool Skip(uint64_t n) {
     if (n > size - pos) return false;
     pos += static_cast<std::size_t>(n);
@@ -36,26 +40,25 @@ class Reader {
     *v = result;
     return true;
   }
+  enum class VarLenResult { kRead, kCut, kTooLong };
   // Variable-length quantity: at most four bytes.
-  bool VarLen(uint32_t* v) {
+  VarLenResult VarLen(uint32_t* v) {
     uint32_t result = 0;
     for (int i = 0; i < 4; ++i) {
       uint8_t b = 0;
-      if (!Byte(&b)) return false;
+      if (!Byte(&b)) return VarLenResult::kCut;
       result = (result << 7) | (b & 0x7Fu);
       if ((b & 0x80u) == 0) {
         *v = result;
-        return true;
+        return VarLenResult::kRead;
       }
     }
-    return false;
+    return VarLenResult::kTooLong;
   }
-  // A cursor over the next n bytes (fewer when the data ends first); this
-  // one moves past them.
-  Reader Part(uint64_t n) {
-    const std::size_t length = static_cast<std::size_t>(std::min<uint64_t>(n, size - pos));
-    Reader part(data + pos, length);
-    pos += length;
+  // A cursor over the next n bytes, which must be there; this one moves past them.
+  Reader Part(std::size_t n) {
+    Reader part(data + pos, n, base + pos);
+    pos += n;
     return part;
   }
   bool Tag(const char* tag) {
@@ -68,6 +71,7 @@ class Reader {
  private:
   const uint8_t* data;
   std::size_t size;
+  std::size_t base;
   std::size_t pos = 0;
 };
 
@@ -84,57 +88,107 @@ int DataBytes(uint8_t status) {
   return (kind == 0xC || kind == 0xD) ? 1 : 2;
 }
 
-// Reads one track's bytes; a message cut by the track's end is dropped.
-bool ReadTrack(Reader r, int* order, std::vector<TickEvent>* out, std::string* error) {
-  uint64_t tick = 0;
-  uint8_t running = 0;
-  while (!r.AtEnd()) {
-    uint32_t delta = 0;
-    uint8_t first = 0;
-    if (!r.VarLen(&delta) || !r.Peek(&first)) break;
-    tick += delta;
-    if (first == 0xFF) {  // meta event
-      uint8_t type = 0;
-      uint32_t len = 0;
-      r.Skip(1);
-      if (!r.Byte(&type) || !r.VarLen(&len)) break;
-      if (type == 0x2F) break;  // end of track
-      if (type == 0x51 && len == 3) {
-        uint32_t tempo = 0;
-        if (!r.BigEndian(3, &tempo)) break;
-        if (tempo > 0) out->push_back({tick, (*order)++, true, tempo, {}});
-      } else if (!r.Skip(len)) {
+class TrackReader {
+ public:
+  TrackReader(Reader r, int number, int* order, std::vector<TickEvent>* out)
+      : r(r), number(number), order(order), out(out) {}
+
+  // Reads every event up to the end-of-track event or the chunk's end.
+  bool Read(std::string* error) {
+    while (!r.AtEnd()) {
+      const std::size_t at = r.Offset();
+      uint32_t delta = 0;
+      if (!VarLen("delta time", &delta, error)) return false;
+      tick += delta;
+      uint8_t first = 0;
+      if (!r.Peek(&first)) return Cut(at, error);
+      bool ended = false;
+      const bool read = first == 0xFF                    ? Meta(at, &ended, error)
+                        : first == 0xF0 || first == 0xF7 ? SystemExclusive(at, error)
+                                                         : Channel(at, first, error);
+      if (!read) return false;
+      if (ended) break;
+    }
+    return true;
+  }
+
+ private:
+  bool Fail(const std::string& what, std::size_t at, std::string* error) const {
+    *error = "track " + std::to_string(number) + " " + what + " (byte " + std::to_string(at) + ")";
+    return false;
+  }
+  bool Cut(std::size_t at, std::string* error) const {
+    return Fail("ends inside an event", at, error);
+  }
+  bool VarLen(const char* what, uint32_t* v, std::string* error) {
+    const std::size_t at = r.Offset();
+    switch (r.VarLen(v)) {
+      case Reader::VarLenResult::kRead:
+        return true;
+      case Reader::VarLenResult::kCut:
+        return Cut(at, error);
+      case Reader::VarLenResult::kTooLong:
         break;
-      }
-      continue;
     }
-    if (first == 0xF0 || first == 0xF7) {  // system exclusive: skipped
-      uint32_t len = 0;
-      r.Skip(1);
-      if (!r.VarLen(&len) || !r.Skip(len)) break;
-      running = 0;
-      continue;
+    return Fail(std::string("has a ") + what + " longer than four bytes", at, error);
+  }
+
+  bool Meta(std::size_t at, bool* ended, std::string* error) {
+    uint8_t type = 0;
+    uint32_t len = 0;
+    r.Skip(1);
+    if (!r.Byte(&type)) return Cut(at, error);
+    if (!VarLen("length", &len, error)) return false;
+    if (len > r.Left()) return Cut(at, error);
+    if (type == 0x2F) {
+      *ended = true;
+      return true;
     }
+    if (type == 0x51 && len == 3) {
+      uint32_t tempo = 0;
+      r.BigEndian(3, &tempo);
+      if (tempo > 0) out->push_back({tick, (*order)++, true, tempo, {}});
+      return true;
+    }
+    r.Skip(len);
+    return true;
+  }
+
+  bool SystemExclusive(std::size_t at, std::string* error) {
+    uint32_t len = 0;
+    r.Skip(1);
+    if (!VarLen("length", &len, error)) return false;
+    if (!r.Skip(len)) return Cut(at, error);
+    running = 0;
+    return true;
+  }
+
+  bool Channel(std::size_t at, uint8_t first, std::string* error) {
     uint8_t status = running;
     if (first & 0x80u) {
       r.Skip(1);
       status = first;
       running = first < 0xF0 ? first : 0;
     }
-    if (status < 0x80 || status >= 0xF0) {
-      *error = "corrupt track data";
-      return false;
-    }
+    if (status < 0x80 || status >= 0xF0)
+      return Fail(status == 0 ? "has a data byte without a status" : "has a system message", at,
+                  error);
     TimedMidiEvent m;
     m.status = status;
-    if (!r.Byte(&m.data1)) break;
-    if (DataBytes(status) == 2 && !r.Byte(&m.data2)) break;
-    m.data1 &= 0x7Fu;
-    m.data2 &= 0x7Fu;
+    if (!r.Byte(&m.data1)) return Cut(at, error);
+    if (DataBytes(status) == 2 && !r.Byte(&m.data2)) return Cut(at, error);
+    if ((m.data1 | m.data2) & 0x80u) return Fail("has a data byte of 128 or more", at, error);
     out->push_back({tick, (*order)++, false, 0, m});
+    return true;
   }
-  return true;
-}
+
+  Reader r;
+  int number;
+  int* order;
+  std::vector<TickEvent>* out;
+  uint64_t tick = 0;
+  uint8_t running = 0;
+};
 
 }  // namespace
 
@@ -159,14 +213,30 @@ bool ReadMidiFile(const std::vector<uint8_t>& bytes, std::vector<TimedMidiEvent>
   }
   std::vector<TickEvent> all;
   int order = 0;
-  for (uint32_t t = 0; t < trackCount && !r.AtEnd(); ++t) {
-    uint32_t length = 0;
+  // Chunks of unknown kinds are skipped, as the file format asks.
+  for (uint32_t t = 0; t < trackCount;) {
+    if (r.AtEnd()) {
+      *error = "the file ends after " + std::to_string(t) + " of its " +
+               std::to_string(trackCount) + " tracks";
+      return false;
+    }
+    const std::size_t at = r.Offset();
     const bool isTrack = r.Tag("MTrk");
-    if (!isTrack && !r.Skip(4)) break;
-    if (!r.BigEndian(4, &length)) break;
-    // Tracks cut short keep what was read.
+    uint32_t length = 0;
+    if ((!isTrack && !r.Skip(4)) || !r.BigEndian(4, &length)) {
+      *error = "the file ends inside a chunk header (byte " + std::to_string(at) + ")";
+      return false;
+    }
+    if (length > r.Left()) {
+      *error = (isTrack ? "track " + std::to_string(t + 1) : std::string("a chunk")) +
+               " is cut off: it declares " + std::to_string(length) + " bytes but " +
+               std::to_string(r.Left()) + " follow (byte " + std::to_string(at) + ")";
+      return false;
+    }
     const Reader chunk = r.Part(length);
-    if (isTrack && !ReadTrack(chunk, &order, &all, error)) return false;
+    if (!isTrack) continue;
+    ++t;
+    if (!TrackReader(chunk, static_cast<int>(t), &order, &all).Read(error)) return false;
   }
   std::stable_sort(all.begin(), all.end(), [](const TickEvent& a, const TickEvent& b) {
     return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;

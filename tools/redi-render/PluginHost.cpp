@@ -2,11 +2,9 @@
 
 #include <dlfcn.h>
 
-#include <charconv>
+#include <cctype>
 #include <cstddef>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 double PluginHost::sampleRate = 44100.0;
 int PluginHost::blockSize = 512;
@@ -37,11 +35,6 @@ VstIntPtr VSTCALLBACK HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPt
     default:
       return 0;
   }
-}
-
-uint32_t BigEndian32(const std::vector<uint8_t>& b, std::size_t at) {
-  return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) |
-         b[at + 3];
 }
 
 }  // namespace
@@ -114,62 +107,52 @@ std::string PluginHost::ParamLabel(int index) { return Text(effGetParamLabel, in
 std::string PluginHost::ProgramName(int index) { return Text(effGetProgramNameIndexed, index); }
 
 int PluginHost::FindParam(const std::string& name) {
-  for (int i = 0; i < NumParams(); ++i)
-    if (ParamName(i) == name) return i;
-  return -1;
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  int match = -1;
+  for (int i = 0; i < NumParams(); ++i) {
+    const std::string candidate = ParamName(i);
+    if (candidate == name) return i;
+    if (match < 0 && lower(candidate) == lower(name)) match = i;
+  }
+  return match;
 }
 
-bool PluginHost::SetParam(int index, const std::string& text, std::string* error) {
-  // Switches and lists answer the vendor-specific "is stepped" query.
-  const bool stepped = Dispatch(effVendorSpecific, 8, index) == 0xBEEF;
-  std::string value = text;
-  if (!stepped) {
-    // A plain value must be a whole number text; the plug-in itself would read
-    // any text's leading number and take 0 for none.
-    double v = 0.0;
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, v);
-    if (text.empty() || result.ec != std::errc() || result.ptr != end) {
-      *error = "bad value '" + text + "' for \"" + ParamName(index) + "\" (expected a number)";
-      return false;
-    }
-  }
-  std::vector<char> buffer(value.begin(), value.end());
+bool PluginHost::IsStepped(int index) { return Dispatch(effVendorSpecific, 8, index) == 0xBEEF; }
+
+std::string PluginHost::DisplayOf(int index, float normalized) {
+  char text[256] = {};
+  Dispatch(effVendorSpecific, 7, index, text, normalized);
+  text[sizeof text - 1] = '\0';
+  return text;
+}
+
+bool PluginHost::SetFromText(int index, const std::string& text) {
+  std::vector<char> buffer(text.begin(), text.end());
   buffer.push_back('\0');
-  if (Dispatch(effString2Parameter, index, 0, buffer.data()) != 0) return true;
-  if (stepped && (text == "0" || text == "1")) {
-    effect->setParameter(effect, index, text == "1" ? 1.0f : 0.0f);
-    return true;
-  }
-  *error = "bad value '" + text + "' for \"" + ParamName(index) + "\"";
-  return false;
+  return Dispatch(effString2Parameter, index, 0, buffer.data()) != 0;
 }
 
 void PluginHost::SetProgram(int index) { Dispatch(effSetProgram, 0, index); }
 
-bool PluginHost::LoadBankFile(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open the bank file " + path;
-    return false;
-  }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-  const bool header = bytes.size() >= 160 && std::memcmp(bytes.data(), "CcnK", 4) == 0;
-  if (!header || std::memcmp(bytes.data() + 8, "FBCh", 4) != 0) {
-    *error = path + " is not a REDI bank file";
-    return false;
-  }
-  const uint32_t size = BigEndian32(bytes, 156);
-  if (size == 0 || size > bytes.size() - 160) {
-    *error = path + " is cut short";
-    return false;
-  }
-  if (Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(size), bytes.data() + 160) == 0) {
-    *error = "the plug-in refused the bank " + path;
-    return false;
-  }
-  return true;
+void PluginHost::SetProgramName(const std::string& name) {
+  std::vector<char> buffer(name.begin(), name.end());
+  buffer.push_back('\0');
+  Dispatch(effSetProgramName, 0, 0, buffer.data());
+}
+
+std::vector<uint8_t> PluginHost::BankChunk() {
+  void* data = nullptr;
+  const VstIntPtr size = Dispatch(effGetChunk, 0, 0, &data);
+  if (size <= 0 || data == nullptr) return {};
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  return std::vector<uint8_t>(bytes, bytes + size);
+}
+
+bool PluginHost::SetBankChunk(std::vector<uint8_t> chunk) {
+  return Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data()) != 0;
 }
 
 void PluginHost::Process(float** inputs, float** outputs, int frames, int64_t start,

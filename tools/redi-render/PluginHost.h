@@ -35,11 +35,24 @@ class PluginHost {
   std::string ParamDisplay(int index);
   std::string ParamLabel(int index);
   std::string ProgramName(int index);
-  int FindParam(const std::string& name);  // exact name; -1 when none
-  // Sets a parameter from a plain value or a display text; false with a reason.
-  bool SetParam(int index, const std::string& text, std::string* error);
+  // The exact name, else the name without regard to case; -1 when none.
+  int FindParam(const std::string& name);
+  uint32_t UniqueId() const { return static_cast<uint32_t>(effect->uniqueID); }
+
+  // Switches and lists (as opposed to continuous parameters).
+  bool IsStepped(int index);
+  // The display text of a normalised value, without changing the parameter.
+  std::string DisplayOf(int index, float normalized);
+  float GetNormalized(int index) { return effect->getParameter(effect, index); }
+  void SetNormalized(int index, float value) { effect->setParameter(effect, index, value); }
+  // The plug-in's own text entry (effString2Parameter); false when it refuses.
+  bool SetFromText(int index, const std::string& text);
+
+  int CurrentProgram() { return static_cast<int>(Dispatch(effGetProgram)); }
   void SetProgram(int index);
-  bool LoadBankFile(const std::string& path, std::string* error);
+  void SetProgramName(const std::string& name);
+  std::vector<uint8_t> BankChunk();
+  bool SetBankChunk(std::vector<uint8_t> chunk);
 
   // Delivers the events due in [start, start + frames) and processes the block.
   void Process(float** inputs, float** outputs, int frames, int64_t start,

@@ -1,21 +1,42 @@
 #include "RenderOptions.h"
 
 #include <charconv>
-#include <cstdlib>
 
 const char* const kRenderUsage =
-    "usage: redi-render [--plugin PATH] --modulator IN.wav [--carrier EXT.wav]\n"
-    "                   [--midi FILE.mid | --notes 48,52,55] [--program N] [--bank FILE.fxb]\n"
-    "                   [--set \"NAME=VALUE\" ...] [--rate HZ] [--block N] -o OUT.wav\n"
-    "       redi-render [--plugin PATH] --list-params | --list-programs\n"
-    "       redi-render [OPTIONS]  (without --modulator: renders the built-in demo, a\n"
-    "                               spoken phrase over a chord progression, to\n"
-    "                               redi-demo.wav or -o OUT.wav)\n"
+    "usage: redi-render [OPTIONS] --modulator VOICE -o OUT\n"
+    "       redi-render [OPTIONS]                  (renders the built-in demo, a spoken\n"
+    "                                               phrase over chords, to redi-demo.wav)\n"
+    "       redi-render [--bank F] [--program N] [--set ...] --list-params | --list-programs\n"
     "\n"
-    "Vocodes the modulator (a voice) with REDI's synthesizer played by the MIDI file or the\n"
-    "held notes, plus the optional external carrier, and writes the result as a WAV file.\n"
-    "--set takes a parameter's exact name and a plain value (\"Final Volume=0.5\", \"Tune=-12\")\n"
-    "or, for switches and lists, one of its display texts (\"Ensemble=on\").\n";
+    "Vocodes the modulator (a voice) with REDI's synthesizer, played by the MIDI file or\n"
+    "the held notes, plus the optional external carrier. Inputs: any file libsndfile reads\n"
+    "(WAV, FLAC, OGG, AIFF, ...). The render lasts until the later of the modulator's end\n"
+    "and the last MIDI event, plus the tail.\n"
+    "\n"
+    "  --modulator FILE      the voice (MIC inputs)\n"
+    "  --carrier FILE        an external carrier (EXT inputs)\n"
+    "  --midi FILE.mid       notes and controllers from a Standard MIDI File\n"
+    "  --notes 48,55,60      notes held from the start (default: C minor, 48,55,60,63)\n"
+    "  --program N           program 0-63 (see --list-programs)\n"
+    "  --bank FILE.fxb       load a bank file first, as the plug-in's own loader does\n"
+    "  --set \"NAME=VALUE\"    set a parameter in the terms --list-params shows:\n"
+    "                        \"Final Volume=-6\" (dB), \"Vibrato Depth=50\" (%),\n"
+    "                        \"Out Balance=30:70\", \"Ensemble=on\" (choices in any case)\n"
+    "  --rate HZ             render at this rate (inputs are converted); default: the\n"
+    "                        modulator's rate\n"
+    "  --tail SECONDS        time rendered after the end (default 1)\n"
+    "  --block N             frames per processing call (default 512)\n"
+    "  -o, --output FILE     .wav, .flac, .ogg or .aiff, chosen by the name; - writes WAV\n"
+    "                        to standard output\n"
+    "  --sample-format F     16, 24 or float (default: float for WAV and AIFF, 24 for FLAC)\n"
+    "  --wav-folder DIR      the folder of the WAV files programs 23-31 play (default: the\n"
+    "                        REDI-wav folder beside the plug-in)\n"
+    "  --plugin FILE.so      the plug-in (default: REDI64.so beside this program, in\n"
+    "                        ../lib/vst or in ~/.vst)\n"
+    "  -q, --quiet           no progress, warnings or summary; errors only\n"
+    "  --version, -h/--help\n"
+    "\n"
+    "Messages go to standard error. Exit status: 0 done, 1 failed.\n";
 
 namespace {
 
@@ -43,6 +64,16 @@ bool ParseNotes(const std::string& text, std::vector<int>* notes) {
   return !notes->empty();
 }
 
+bool ParseSeconds(const std::string& text, double* value) {
+  double v = 0.0;
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, v, std::chars_format::fixed);
+  if (text.empty() || result.ec != std::errc() || result.ptr != end || !(v >= 0.0 && v <= 60.0))
+    return false;
+  *value = v;
+  return true;
+}
+
 }  // namespace
 
 bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* options,
@@ -60,10 +91,30 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
       return true;
     };
     std::string v;
-    if (a == "--help" || a == "-h") {
-      o.mode = RenderOptions::Mode::kHelp;
+    if (a == "--help" || a == "-h" || a == "--version") {
+      o.mode = a == "--version" ? RenderOptions::Mode::kVersion : RenderOptions::Mode::kHelp;
       *options = o;
       return true;
+    } else if (a == "-q" || a == "--quiet") {
+      o.quiet = true;
+    } else if (a == "--wav-folder") {
+      if (!value(&o.wavFolder)) return false;
+    } else if (a == "--tail") {
+      if (!value(&v)) return false;
+      if (!ParseSeconds(v, &o.tail)) {
+        *error = "bad --tail '" + v + "' (0-60 seconds)";
+        return false;
+      }
+    } else if (a == "--sample-format") {
+      if (!value(&v)) return false;
+      if (v == "16" || v == "24" || v == "float") {
+        o.sampleFormat = v == "16"   ? SampleFormat::kInteger16
+                         : v == "24" ? SampleFormat::kInteger24
+                                     : SampleFormat::kFloat32;
+      } else {
+        *error = "bad --sample-format '" + v + "' (16, 24 or float)";
+        return false;
+      }
     } else if (a == "--list-params") {
       o.mode = RenderOptions::Mode::kListParams;
       listed = true;
@@ -131,7 +182,7 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
     o.mode = o.modulator.empty() ? RenderOptions::Mode::kDemo : RenderOptions::Mode::kRender;
     if (o.output.empty()) {
       if (o.mode == RenderOptions::Mode::kRender) {
-        *error = "no output file given (-o OUT.wav)";
+        *error = "no output file given (-o OUT.wav, or -o - for standard output)";
         return false;
       }
       o.output = "redi-demo.wav";
