@@ -193,6 +193,11 @@ void IGraphics::ReleaseMouseCapture() { mouseCapture = -1; }
 
 void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod) {
   ApplyPendingParamValues();
+  // A click elsewhere in the editor ends an open entry, as the user means it.
+  if (IsTextEntryOpen()) {
+    RequestTextEntryCommit();
+    return;
+  }
   ReleaseMouseCapture();
   EndGesture();
   const int c = GetMouseControlIdx(x, y);

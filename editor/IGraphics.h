@@ -120,6 +120,7 @@ class IGraphics {
   void ApplyPendingParamValues();
 
   // ---- Input (editor thread, window coordinates) ----
+  // With a text entry open, a click only commits the entry.
   void OnMouseDown(int x, int y, const IMouseMod& mod);
   void OnMouseUp(int x, int y, const IMouseMod& mod);
   void OnMouseDrag(int x, int y, const IMouseMod& mod);
