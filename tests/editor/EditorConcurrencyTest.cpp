@@ -10,6 +10,7 @@
 
 #include "editor/IControls.h"
 #include "editor/IGraphics.h"
+#include "editor/drawing/IGraphicsHeadless.h"
 #include "framework/VST2.h"
 #include "framework/VSTHost.h"
 #include "instrument/REDI.h"
@@ -49,11 +50,15 @@ TEST(EditorConcurrency, AudioAndAutomationRunWhileTheEditorTicksDrawsAndIsDragge
   VSTHost host(StatelessHost);
   REDI plug(&host);
   AEffect* effect = plug.Effect();
-  IGraphics* gui = plug.GetGUI();
-  ASSERT_NE(gui, nullptr);
+  // Headless on every platform, so that prompts open no real menus.
+  auto* gui = new IGraphicsHeadless(&plug, 800, 360);
   for (int i = 0; i < kParams; ++i) {
-    gui->AttachControl(new IKnobControl(&plug, IRECT(i * 20, 0, i * 20 + 20, 32), i));
+    auto* knob = new IKnobControl(&plug, IRECT(i * 20, 0, i * 20 + 20, 32), i);
+    knob->DisablePrompt(false);
+    gui->AttachControl(knob);
   }
+  plug.AttachEditor(gui);
+  ASSERT_EQ(plug.GetGUI(), gui);
   plug.controllerMap[kLearnedController] = 5;  // a learned controller moves a control too
   Dispatch(effect, effOpen);
   Dispatch(effect, effSetSampleRate, 0, nullptr, 48000.0f);
@@ -85,6 +90,12 @@ TEST(EditorConcurrency, AudioAndAutomationRunWhileTheEditorTicksDrawsAndIsDragge
     gui->OnMouseDown(x, 20, left);
     gui->OnMouseDrag(x, 10 + tick % 7, left);
     gui->OnMouseUp(x, 10, left);
+    if (tick % 10 == 0) {  // a typed value or a choice, prompted with the current value
+      gui->OnMouseDown(x, 20, IMouseMod(false, true));
+      gui->OnMouseUp(x, 20, IMouseMod(false, true));
+      gui->Type("1");
+      gui->Commit();
+    }
     Dispatch(effect, effEditIdle);
   }
   audio.join();
