@@ -244,6 +244,26 @@ TEST(MouseOverTest, OverAndOutFollowTheTopmostControlOnlyWhenEnabled) {
   EXPECT_EQ(rig.log, (Log{"a over", "a out", "g over", "a out", "g out"}));
 }
 
+TEST(LinkTest, ValueDisplayShowsTextAndUnitAndAuxiliaryLinksFollowThePlugIn) {
+  Rig rig;
+  auto* knob = new IKnobControl(&rig.plug, IRECT(0, 0, 40, 32), kWhole);
+  auto* shown = new ITextControl(&rig.plug, IRECT(0, 40, 40, 50), IText());
+  knob->SetValDisplayControl(shown);
+  knob->AddAuxParam(kReal);
+  rig.graphics->AttachControl(knob);
+  rig.graphics->AttachControl(shown);
+  rig.Open();
+  rig.graphics->OnMouseDown(10, 20, kLeft);
+  rig.graphics->OnMouseDrag(10, 4, kLeft);  // 0.5 + 0.125
+  EXPECT_EQ(shown->GetTextString(), "62 %");
+  EXPECT_TRUE(shown->IsDirty());
+
+  rig.plug.HostSetParameter(kReal, 0.3f);
+  rig.graphics->Tick();
+  EXPECT_NEAR(knob->GetAuxParam(0)->value, 0.3, 1e-6);
+  EXPECT_NEAR(knob->GetValue(), 0.625, 1e-12);  // its own parameter did not move
+}
+
 TEST(FileSelectorTest, ClickAsksForAFileTogglesTheValueAndShowsTheChoiceOnce) {
   Rig rig;
   auto* selector =
