@@ -94,6 +94,33 @@ TEST(KnobTest, DragMovesByHeightAndGearingAndShiftOrCtrlMakeItTenTimesFiner) {
   EXPECT_NEAR(rig.plug.GetParam(kWhole)->Value(), 60.0, 1e-9);
 }
 
+// The host's automation thread sets the parameter while the drag is handled.
+class RacingKnob : public IKnobControl {
+ public:
+  using IKnobControl::IKnobControl;
+  void OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod) override {
+    plug->HostSetParameter(paramIdx, 0.1f);
+    IKnobControl::OnMouseDrag(x, y, dX, dY, mod);
+  }
+};
+
+TEST(KnobTest, UserEditOutranksAHostValueStoredBeforeIt) {
+  Rig rig;
+  auto* knob = new RacingKnob(&rig.plug, IRECT(0, 0, 40, 32), kReal);
+  rig.graphics->AttachControl(knob);
+  rig.Open();
+  rig.graphics->OnMouseDown(10, 20, kLeft);
+  rig.graphics->OnMouseDrag(10, 4, kLeft);
+  rig.graphics->OnMouseUp(10, 4, kLeft);
+  rig.graphics->Tick();
+  EXPECT_DOUBLE_EQ(knob->GetValue(), 0.625);  // the control shows what the plug-in has
+  EXPECT_DOUBLE_EQ(rig.plug.GetParam(kReal)->Value(), 6.25);
+
+  rig.plug.HostSetParameter(kReal, 0.1f);  // after the edit: shown
+  rig.graphics->Tick();
+  EXPECT_NEAR(knob->GetValue(), 0.1, 1e-6);
+}
+
 TEST(KnobTest, WheelNotchesAddUpAndShiftOrCtrlIsFiner) {
   Rig rig;
   IGraphicsHeadless& g = *rig.graphics;
