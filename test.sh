@@ -41,9 +41,12 @@ probe_32bit() {
   fi
 }
 
-build_tree() {  # name, [--target=T: build only T and what it needs], extra cmake arguments...
-  local name=$1 target=(); shift
-  if [[ ${1:-} == --target=* ]]; then target=(--target "${1#--target=}"); shift; fi
+build_tree() {  # name, [--target=T[,T...]: build only these and what they need], extra cmake arguments...
+  local name=$1 target=() targets=(); shift
+  if [[ ${1:-} == --target=* ]]; then
+    IFS=, read -ra targets <<<"${1#--target=}"
+    target=(--target "${targets[@]}"); shift
+  fi
   echo "== build $name"
   if ! cmake -S . -B "build/$name" -G Ninja "$@" >"build/$name.configure.log" 2>&1; then
     cat "build/$name.configure.log"; echo "configure of $name failed"; return 1
@@ -206,8 +209,8 @@ build_tree win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/
 # Built even where it cannot run: its deliverable is checked below.
 build_tree win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake ||
   count_result 0 1 0
-# ThreadSanitizer only for the suite that drives the plug-in from two threads.
-build_tree tsan --target=redi_vst_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDI_TSAN=ON ||
+# ThreadSanitizer only for the suites that drive the plug-in from several threads.
+build_tree tsan --target=redi_vst_tests,redi_editor_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDI_TSAN=ON ||
   count_result 0 1 0
 
 for tree in native asan win64 win32; do
@@ -218,7 +221,7 @@ for tree in native asan win64 win32; do
     run_tests "$tree"
   fi
 done
-[ -f build/tsan/CTestTestfile.cmake ] && TSAN_OPTIONS=halt_on_error=1 run_tests tsan redi_vst_tests
+[ -f build/tsan/CTestTestfile.cmake ] && TSAN_OPTIONS=halt_on_error=1 run_tests tsan 'redi_vst_tests|redi_editor_tests'
 
 # The deliverables: the Linux plug-in exports only its two entries; the
 # Windows plug-ins import only system libraries, so they load on a plain
