@@ -60,6 +60,35 @@ for tree in native asan win64 win32; do
 done
 [ -f build/tsan/CTestTestfile.cmake ] && TSAN_OPTIONS=halt_on_error=1 run_tests tsan redi_vst_tests
 
+# The editor's window in the Windows plug-ins, opened by a test host under Wine
+# on a virtual X display; captured images stay in build/artifacts/. Its own
+# Wine prefix: a Wine session started elsewhere without a display would leave
+# this one unable to create windows.
+editor_window_tests() {  # tree, Wine loader
+  local tree=$1 wine=$2 log="build/$1.editor-window.log" rc passed failed
+  local exe="build/$tree/tests/redi_editor_win_tests.exe"
+  echo "== editor window $tree"
+  if [ ! -f "$exe" ]; then
+    echo "   $exe missing"; total_failed=$((total_failed + 1)); return
+  fi
+  mkdir -p build/artifacts build/wine-editor
+  WINEPREFIX="$PWD/build/wine-editor" timeout 900 xvfb-run -a "$wine" "$exe" >"$log" 2>&1
+  rc=$?
+  passed=$(grep -ao '\[  PASSED  \] [0-9]*' "$log" | awk '{s+=$NF} END {print s+0}')
+  failed=$(grep -ao '\[  FAILED  \] [0-9]* test' "$log" | awk '{s+=$(NF-1)} END {print s+0}')
+  if [ "$rc" -ne 0 ]; then
+    grep -a -E '\[  FAILED  \]|Failure|err:' "$log" | head -n 40
+    [ "$failed" -eq 0 ] && failed=1
+  fi
+  echo "   editor window $tree: $passed passed, $failed failed"
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+}
+editor_window_tests win64 /usr/lib/wine/wine64
+if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  editor_window_tests win32 /usr/lib/wine/wine
+fi
+
 # The deliverables: the Linux plug-in exports only its two entries; the
 # Windows plug-ins import only system libraries, so they load on a plain
 # Windows machine without MinGW's runtime beside them.

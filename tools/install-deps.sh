@@ -9,7 +9,7 @@ packages=(
   googletest libbenchmark-dev
   libsndfile1-dev libpng-dev zlib1g-dev
   sox espeak-ng locales-all
-  wine wine64 wine32:i386
+  wine wine64 wine32:i386 xvfb
 )
 
 missing=()
