@@ -7,8 +7,13 @@
 
 #include <string>
 
+#include "editor/IControls.h"
+#include "editor/IGraphics.h"
 #include "framework/VST2.h"
+#include "instrument/REDI.h"
+#include "tests/editor_win/EditorImages.h"
 #include "tests/editor_win/TestHostWindow.h"
+#include "tests/framework/RecordingHost.h"
 #include "tests/vst/RecordingCallback.h"
 
 namespace {
@@ -163,6 +168,72 @@ TEST_F(PluginEditorTest, KeysTheEditorDoesNotHandleAndAllKeyUpsReachTheTopLevelW
   EXPECT_EQ(host.Keys()[0].key, static_cast<WPARAM>(VK_F1));
   EXPECT_EQ(host.Keys()[1].msg, static_cast<UINT>(WM_KEYUP));
   EXPECT_EQ(host.Keys()[1].key, static_cast<WPARAM>('A'));
+  EXPECT_TRUE(plugin.CloseEditor());
+}
+
+// A fresh plug-in object of this build in this process: its editor, drawn
+// without a window, is what the library's window must show.
+class InProcessPlugin {
+ public:
+  InProcessPlugin() : plug(&host) {}
+  IGraphics* Editor() { return plug.GetGUI(); }
+  // The first knob of the layout that is shown and bound to a parameter.
+  IKnobControl* FirstKnob() {
+    for (int i = 0; Editor() != nullptr && i < Editor()->NControls(); ++i) {
+      auto* knob = dynamic_cast<IKnobControl*>(Editor()->GetControl(i));
+      if (knob != nullptr && !knob->IsHidden() && knob->ParamIdx() >= 0) return knob;
+    }
+    return nullptr;
+  }
+
+ private:
+  RecordingHost host;
+  REDI plug;
+};
+
+TEST_F(PluginEditorTest, WindowShowsTheHeadlessRenderOfAFreshPlugin) {
+  ASSERT_TRUE(plugin.OpenEditor(host.Handle()));
+  PumpMessages(200);
+  HWND editor = FindEditor(host.Handle());
+  ASSERT_NE(editor, nullptr);
+  const Capture shown = CaptureWindow(editor);
+
+  InProcessPlugin reference;
+  ASSERT_NE(reference.Editor(), nullptr);
+  IGraphics& drawn = *reference.Editor();
+  drawn.Draw(IRECT(0, 0, drawn.Width(), drawn.Height()));
+  EXPECT_EQ(CompareWithSurface(shown, *drawn.GetDrawBitmap(), "plugin"), 0);
+  EXPECT_TRUE(plugin.CloseEditor());
+}
+
+TEST_F(PluginEditorTest, DragOnAKnobReachesTheHostAsBeginAutomateEnd) {
+  InProcessPlugin reference;
+  IKnobControl* knob = reference.FirstKnob();
+  if (knob == nullptr) GTEST_SKIP() << "the plug-in's layout has no knob yet";
+  const IRECT r = knob->GetRECT();
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2, param = knob->ParamIdx();
+  const float before = plugin.Effect()->getParameter(plugin.Effect(), param);
+
+  ASSERT_TRUE(plugin.OpenEditor(host.Handle()));
+  HWND editor = FindEditor(host.Handle());
+  ASSERT_NE(editor, nullptr);
+  RecordingCallback::Current().Reset();
+  const int dy = before < 0.5f ? -20 : 20;  // away from the nearer end
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MousePoint(x, y));
+  SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MousePoint(x, y + dy));
+  SendMessageA(editor, WM_LBUTTONUP, 0, MousePoint(x, y + dy));
+
+  std::vector<VstInt32> edits;
+  for (const HostCall& call : RecordingCallback::Current().calls) {
+    if (call.opcode == audioMasterBeginEdit || call.opcode == audioMasterAutomate ||
+        call.opcode == audioMasterEndEdit) {
+      EXPECT_EQ(call.index, param);
+      if (edits.empty() || edits.back() != call.opcode) edits.push_back(call.opcode);
+    }
+  }
+  EXPECT_EQ(edits,
+            (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
+  EXPECT_NE(plugin.Effect()->getParameter(plugin.Effect(), param), before);
   EXPECT_TRUE(plugin.CloseEditor());
 }
 

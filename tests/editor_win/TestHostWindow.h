@@ -24,7 +24,8 @@ class TestHostWindow {
     wc.lpfnWndProc = Procedure;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    // A colour no editor uses: an editor that never paints shows it.
+    wc.hbrBackground = CreateSolidBrush(RGB(255, 0, 255));
     wc.lpszClassName = kClassName;
     RegisterClassExA(&wc);  // fails harmlessly when a previous test registered it
     window = CreateWindowExA(0, kClassName, "REDI test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
