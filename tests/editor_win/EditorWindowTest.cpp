@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// windows.h first: the common controls header needs its types.
+#include <commctrl.h>
 
+#include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -270,6 +274,259 @@ TEST_F(EditorWindowTest, TextEntryOnAParameterFiltersKeysAndCommitsOnAClickOrWhe
   WaitTicks();
   EXPECT_EQ(FindEntryBox(Window()), nullptr);
   EXPECT_FALSE(host->automations.empty());
+}
+
+// ---- Modal loops: menus, message boxes and dialogs ----
+
+// Answers the first dialog box of this thread (message boxes and file
+// dialogs alike) from inside its modal loop, and notes what it saw.
+struct DialogAnswer {
+  WPARAM button = IDCANCEL;
+  HWND owner = nullptr;
+  std::string text;        // the message box's text, when there is one
+  std::string fileFilter;  // the file dialog's file-type choice, when there is one
+  bool seen = false;
+};
+DialogAnswer* pendingAnswer = nullptr;
+
+BOOL CALLBACK AnswerDialog(HWND hwnd, LPARAM) {
+  char name[32] = {};
+  GetClassNameA(hwnd, name, sizeof name);
+  if (std::string(name) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
+  DialogAnswer& answer = *pendingAnswer;
+  answer.seen = true;
+  answer.owner = GetWindow(hwnd, GW_OWNER);
+  char text[256] = {};
+  GetDlgItemTextA(hwnd, 0xFFFF, text, sizeof text);  // a message box's text
+  answer.text = text;
+  GetDlgItemTextA(hwnd, 0x470, text, sizeof text);  // a file dialog's type list
+  answer.fileFilter = text;
+  PostMessageA(hwnd, WM_COMMAND, answer.button, 0);
+  return FALSE;
+}
+
+void CALLBACK LookForDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (pendingAnswer == nullptr || pendingAnswer->seen) {
+    KillTimer(nullptr, timer);
+    return;
+  }
+  EnumThreadWindows(GetCurrentThreadId(), AnswerDialog, 0);
+}
+
+// Arms the answer for the next modal dialog; a thread timer runs inside its loop.
+void AnswerNextDialog(DialogAnswer* answer) {
+  pendingAnswer = answer;
+  SetTimer(nullptr, 0, 50, LookForDialog);
+}
+
+// Keys queued before a menu opens: its tracking loop reads them.
+void QueueKeys(HWND window, std::initializer_list<WPARAM> keys) {
+  for (WPARAM key : keys) {
+    PostMessageA(window, WM_KEYDOWN, key, 0);
+    PostMessageA(window, WM_KEYUP, key, 0);
+  }
+}
+
+// Menu items as the system shows them, read while each menu opens.
+struct ShownItem {
+  std::string text;
+  UINT state;
+  bool submenu;
+};
+std::vector<std::vector<ShownItem>> shownMenus;
+WNDPROC editorProc = nullptr;
+
+LRESULT CALLBACK SpyOnMenus(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_INITMENUPOPUP) {
+    HMENU menu = reinterpret_cast<HMENU>(wParam);
+    std::vector<ShownItem> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      char text[128] = {};
+      MENUITEMINFOA info = {};
+      info.cbSize = sizeof info;
+      info.fMask = MIIM_STATE | MIIM_SUBMENU | MIIM_STRING | MIIM_FTYPE;
+      info.dwTypeData = text;
+      info.cch = sizeof text;
+      GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+      const bool separator = (info.fType & MFT_SEPARATOR) != 0;
+      items.push_back({separator ? "-" : text, info.fState, info.hSubMenu != nullptr});
+    }
+    shownMenus.push_back(items);
+  }
+  return CallWindowProcA(editorProc, hwnd, msg, wParam, lParam);
+}
+
+TEST_F(EditorWindowTest, MenuCommandsAreNumberedInBlocksAndFoundInTheirSubmenu) {
+  ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
+  IPopupMenu menu;
+  menu.AddItem("one");
+  menu.AddSeparator();
+  auto* first = new IPopupMenu(IPopupMenu::kPrefixTwoDigits);
+  first->AddItem("a");
+  first->AddItem("b", -1, IPopupMenu::kChecked);
+  first->AddItem("c", -1, IPopupMenu::kDisabled);
+  menu.AddItem("first", first);
+  auto* second = new IPopupMenu();
+  second->AddItem("x");
+  second->AddItem("y");
+  menu.AddItem("second", second);
+  const IRECT where(10, 10, 50, 30);
+
+  // The second item of the second submenu: it must not be taken for the
+  // first submenu's, whose block comes before.
+  QueueKeys(Window(), {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN});
+  EXPECT_EQ(editor->CreateIPopupMenu(&menu, where), second);
+  EXPECT_EQ(second->GetChosenItemIdx(), 1);
+  EXPECT_EQ(first->GetChosenItemIdx(), -1);
+  EXPECT_EQ(menu.GetChosenItemIdx(), -1);
+  RECT invalid;
+  ASSERT_TRUE(GetUpdateRect(Window(), &invalid, FALSE));  // all of it is drawn again
+  EXPECT_EQ(invalid.right - invalid.left, kWidth);
+  EXPECT_EQ(invalid.bottom - invalid.top, kHeight);
+
+  editorProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SpyOnMenus)));
+  shownMenus.clear();
+  QueueKeys(Window(), {VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN});
+  EXPECT_EQ(editor->CreateIPopupMenu(&menu, where), first);
+  EXPECT_EQ(first->GetChosenItemIdx(), 1);
+  SetWindowLongPtrA(Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editorProc));
+  ASSERT_EQ(shownMenus.size(), 2u);
+  ASSERT_EQ(shownMenus[0].size(), 4u);
+  EXPECT_EQ(shownMenus[0][1].text, "-");
+  EXPECT_TRUE(shownMenus[0][2].submenu);
+  ASSERT_EQ(shownMenus[1].size(), 3u);
+  EXPECT_EQ(shownMenus[1][0].text, "01: a");
+  EXPECT_NE(shownMenus[1][1].state & MFS_CHECKED, 0u);
+  EXPECT_NE(shownMenus[1][2].state & MFS_GRAYED, 0u);
+
+  // Item 0 is a choice of its own, told apart from none.
+  QueueKeys(Window(), {VK_DOWN, VK_RETURN});
+  EXPECT_EQ(editor->CreateIPopupMenu(&menu, where), &menu);
+  EXPECT_EQ(menu.GetChosenItemIdx(), 0);
+  ValidateRect(Window(), nullptr);
+  QueueKeys(Window(), {VK_ESCAPE});
+  EXPECT_EQ(editor->CreateIPopupMenu(&menu, where), nullptr);
+  EXPECT_TRUE(GetUpdateRect(Window(), &invalid, FALSE));
+}
+
+TEST_F(EditorWindowTest, MessageBoxesBelongToTheHostsTopLevelWindowEvenAfterClosing) {
+  HWND panel = hostWindow.AddPanel();
+  ASSERT_TRUE(editor->OpenWindow(panel));
+  DialogAnswer answer;
+  answer.button = IDNO;
+  AnswerNextDialog(&answer);
+  EXPECT_EQ(editor->ShowMessageBox("Keep going?", "REDI", kMB_YESNO), kIDNO);
+  EXPECT_TRUE(answer.seen);
+  EXPECT_EQ(answer.owner, hostWindow.Handle());
+  EXPECT_EQ(answer.text, "Keep going?");
+
+  editor->CloseWindow();
+  DialogAnswer later;
+  later.button = IDOK;
+  AnswerNextDialog(&later);
+  EXPECT_EQ(editor->ShowMessageBox("Done", "REDI", kMB_OK | kMB_ICONINFORMATION), kIDOK);
+  EXPECT_EQ(later.owner, hostWindow.Handle());
+}
+
+TEST_F(EditorWindowTest, OpeningAnAddressStopsWhenTheConfirmationIsDeclined) {
+  ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
+  DialogAnswer answer;
+  answer.button = IDNO;
+  AnswerNextDialog(&answer);
+  EXPECT_FALSE(editor->OpenURL("http://127.0.0.1:9/", "REDI", "Open the web page?", "No way"));
+  EXPECT_EQ(answer.text, "Open the web page?");
+}
+
+TEST_F(EditorWindowTest, FileDialogFiltersByTheExtensionsAndCancelKeepsTheFolder) {
+  std::string file = "bank.fxb", folder = "C:\\";
+  editor->PromptForFile(&file, kFileOpen, &folder, "fxp fxb");
+  EXPECT_EQ(file, "");  // no window, no dialog
+
+  ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
+  file = "bank.fxb";
+  DialogAnswer answer;
+  answer.button = IDCANCEL;
+  AnswerNextDialog(&answer);
+  editor->PromptForFile(&file, kFileSave, &folder, "fxp fxb");
+  EXPECT_TRUE(answer.seen);
+  // A child window cannot own one: the system hands the dialog to the top-level window.
+  EXPECT_EQ(answer.owner, hostWindow.Handle());
+  EXPECT_EQ(answer.fileFilter, "*.fxp;*.fxb");
+  EXPECT_EQ(file, "");
+  EXPECT_EQ(folder, "C:\\");
+}
+
+// ---- Services ----
+
+TEST_F(EditorWindowTest, ClipboardTextArrivesAsUtf8) {
+  ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
+  const wchar_t text[] = L"Gr\u00FC\u00DFe \u2713";
+  ASSERT_TRUE(OpenClipboard(hostWindow.Handle()));
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+  std::memcpy(GlobalLock(block), text, sizeof text);
+  GlobalUnlock(block);
+  SetClipboardData(CF_UNICODETEXT, block);
+  CloseClipboard();
+  EXPECT_EQ(editor->GetClipboardText(),
+            "Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x9C\x93");
+}
+
+TEST_F(EditorWindowTest, FoldersEndInASeparatorAndThePluginFolderHoldsTheCode) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string exeFolder = path;
+  exeFolder.resize(exeFolder.find_last_of('\\') + 1);
+  // In this program the code is the program itself.
+  EXPECT_EQ(editor->PluginPath(), exeFolder);
+  EXPECT_EQ(editor->HostPath(), exeFolder);
+  EXPECT_FALSE(editor->DesktopPath().empty());
+  EXPECT_FALSE(editor->AppDataPath(false).empty());
+  EXPECT_NE(editor->AppDataPath(true), editor->AppDataPath(false));
+}
+
+TEST_F(EditorWindowTest, ResizeGrowsTheWindowAndItsPlainParentsByTheDifference) {
+  HWND panel = hostWindow.AddPanel();
+  ASSERT_TRUE(editor->OpenWindow(panel));
+  RECT hostBefore, panelBefore;
+  GetWindowRect(hostWindow.Handle(), &hostBefore);
+  GetWindowRect(panel, &panelBefore);
+  editor->Resize(kWidth + 20, kHeight - 10);
+  RECT client, panelAfter, hostAfter;
+  GetClientRect(Window(), &client);
+  EXPECT_EQ(client.right, kWidth + 20);
+  EXPECT_EQ(client.bottom, kHeight - 10);
+  GetWindowRect(panel, &panelAfter);
+  EXPECT_EQ(panelAfter.right - panelAfter.left, panelBefore.right - panelBefore.left + 20);
+  EXPECT_EQ(panelAfter.bottom - panelAfter.top, panelBefore.bottom - panelBefore.top - 10);
+  GetWindowRect(hostWindow.Handle(), &hostAfter);  // a top-level window is the host's own
+  EXPECT_EQ(hostAfter.right - hostAfter.left, hostBefore.right - hostBefore.left);
+  EXPECT_EQ(editor->GetDrawBitmap()->getWidth(), kWidth + 20);
+}
+
+TEST_F(EditorWindowTest, TooltipShowsTheTextOfTheControlUnderTheMouse) {
+  editor->GetControl(layout.knob)->SetTooltip("Final volume");
+  editor->EnableTooltips(true);
+  editor->HandleMouseOver(true);
+  const int before = CountThreadWindows();
+  ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
+  HWND tip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr);
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(GetWindow(tip, GW_OWNER), hostWindow.Handle());  // the editor's top-level window
+  Send(WM_MOUSEMOVE, 0, CenterX(layout.knobRect), CenterY(layout.knobRect));
+  Send(WM_MOUSEHOVER, 0, CenterX(layout.knobRect), CenterY(layout.knobRect));
+  char text[64] = {};
+  TOOLINFOA tool = {};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.hwnd = Window();
+  tool.uId = reinterpret_cast<UINT_PTR>(Window());
+  tool.lpszText = text;
+  SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(text, "Final volume");
+  editor->CloseWindow();
+  EXPECT_EQ(CountThreadWindows(), before);
 }
 
 }  // namespace
