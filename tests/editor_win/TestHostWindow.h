@@ -122,27 +122,20 @@ inline Capture CaptureWindow(HWND hwnd) {
 
 // Windows of this thread: top-level ones (tool tips, menus) and the
 // children of a window.
+inline BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
 inline int CountThreadWindows() {
   int n = 0;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND, LPARAM count) -> BOOL {
-        ++*reinterpret_cast<int*>(count);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&n));
+  EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&n));
   return n;
 }
 
 inline int CountChildWindows(HWND parent) {
   int n = 0;
-  EnumChildWindows(
-      parent,
-      [](HWND, LPARAM count) -> BOOL {
-        ++*reinterpret_cast<int*>(count);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&n));
+  EnumChildWindows(parent, CountWindow, reinterpret_cast<LPARAM>(&n));
   return n;
 }
 
