@@ -206,6 +206,7 @@ TEST_F(EditorWindowTest, TextEntryCommitsOnEnterAndCancelsOnEscape) {
   const IRECT r = target->GetRECT();
   IText style(14, IColor(255, 0, 0, 0), "Arial");
   style.align = IText::kAlignNear;
+  style.textEntryBGColor = IColor(255, 10, 200, 30);
   target->SetTextEntryLength(5);
   editor->OpenTextEntry(target, style, r, "ab");
 
@@ -226,6 +227,10 @@ TEST_F(EditorWindowTest, TextEntryCommitsOnEnterAndCancelsOnEscape) {
                reinterpret_cast<LPARAM>(&selEnd));
   EXPECT_EQ(selStart, 0u);
   EXPECT_EQ(selEnd, 2u);
+  PumpMessages(50);
+  const Capture boxPixels = CaptureWindow(box);
+  ASSERT_GT(boxPixels.width, 2);
+  EXPECT_EQ(boxPixels.At(boxPixels.width - 2, boxPixels.height - 2), 0x0AC81Eu);  // its colours
 
   Type(box, "x.yz!?");  // replaces the selection; no parameter: any character, at most 5
   SendMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
