@@ -388,6 +388,7 @@ LRESULT IGraphicsWin::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
+    case WM_MBUTTONUP:  // a middle press captures too: its release must free the mouse
       ReleaseCapture();
       OnMouseUp(x, y, Modifiers(wParam));
       return 0;

@@ -103,6 +103,26 @@ TEST_F(PluginEditorTest, OpensAsAChildWindowAtTheEditorSizeAndCloses) {
   EXPECT_FALSE(EditorClassRegistered());
 }
 
+TEST_F(PluginEditorTest, OpeningWithoutAParentWindowFailsAndLeavesNoClass) {
+  EXPECT_FALSE(plugin.OpenEditor(nullptr));
+  EXPECT_FALSE(EditorClassRegistered());
+  EXPECT_TRUE(plugin.CloseEditor());  // closing what never opened is harmless
+  ASSERT_TRUE(plugin.OpenEditor(host.Handle()));
+  EXPECT_TRUE(plugin.CloseEditor());
+  EXPECT_FALSE(EditorClassRegistered());
+}
+
+TEST_F(PluginEditorTest, MiddleButtonReleaseFreesTheMouse) {
+  ASSERT_TRUE(plugin.OpenEditor(host.Handle()));
+  HWND editor = FindEditor(host.Handle());
+  ASSERT_NE(editor, nullptr);
+  SendMessageA(editor, WM_MBUTTONDOWN, MK_MBUTTON, MousePoint(5, 5));
+  EXPECT_EQ(GetCapture(), editor);
+  SendMessageA(editor, WM_MBUTTONUP, 0, MousePoint(5, 5));
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_TRUE(plugin.CloseEditor());
+}
+
 TEST_F(PluginEditorTest, FiftyOpenCloseCyclesLeaveNoWindowAndNoClass) {
   const int threadWindowsBefore = CountThreadWindows();
   for (int i = 0; i < 50; ++i) {
