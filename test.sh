@@ -13,9 +13,12 @@ failed_steps=0
 total_passed=0
 total_failed=0
 
-build_tree() {  # name, [--target=T: build only T and what it needs], extra cmake arguments...
-  local name=$1 target=(); shift
-  if [[ ${1:-} == --target=* ]]; then target=(--target "${1#--target=}"); shift; fi
+build_tree() {  # name, [--target=T[,T...]: build only these and what they need], extra cmake arguments...
+  local name=$1 target=() targets=(); shift
+  if [[ ${1:-} == --target=* ]]; then
+    IFS=, read -ra targets <<<"${1#--target=}"
+    target=(--target "${targets[@]}"); shift
+  fi
   echo "== build $name"
   if ! cmake -S . -B "build/$name" -G Ninja "$@" >"build/$name.configure.log" 2>&1; then
     cat "build/$name.configure.log"; echo "configure of $name failed"; return 1
@@ -51,14 +54,14 @@ build_tree win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/
   failed_steps=$((failed_steps + 1))
 build_tree win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake ||
   failed_steps=$((failed_steps + 1))
-# ThreadSanitizer only for the suite that drives the plug-in from two threads.
-build_tree tsan --target=redi_vst_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDI_TSAN=ON ||
+# ThreadSanitizer only for the suites that drive the plug-in from several threads.
+build_tree tsan --target=redi_vst_tests,redi_editor_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDI_TSAN=ON ||
   failed_steps=$((failed_steps + 1))
 
 for tree in native asan win64 win32; do
   [ -f "build/$tree/CTestTestfile.cmake" ] && run_tests "$tree"
 done
-[ -f build/tsan/CTestTestfile.cmake ] && TSAN_OPTIONS=halt_on_error=1 run_tests tsan redi_vst_tests
+[ -f build/tsan/CTestTestfile.cmake ] && TSAN_OPTIONS=halt_on_error=1 run_tests tsan 'redi_vst_tests|redi_editor_tests'
 
 # The editor's window in the Windows plug-ins, opened by a test host under Wine
 # on a virtual X display; captured images stay in build/artifacts/. Its own

@@ -193,6 +193,11 @@ void IGraphics::ReleaseMouseCapture() { mouseCapture = -1; }
 
 void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod) {
   ApplyPendingParamValues();
+  // A click elsewhere in the editor ends an open entry, as the user means it.
+  if (IsTextEntryOpen()) {
+    RequestTextEntryCommit();
+    return;
+  }
   ReleaseMouseCapture();
   EndGesture();
   const int c = GetMouseControlIdx(x, y);
@@ -515,12 +520,18 @@ void IGraphics::CloseTextEntry() {
 void IGraphics::PromptUserInput(IControl* control, IParameter* param, const IRECT& r) {
   if (control == nullptr || param == nullptr || plug == nullptr) return;
   const int paramIdx = control->ParamIdx();
+  double current = 0.0;
+  {
+    // The host's threads write parameter values under the plug-in lock.
+    ScopedLock guard(plug->Lock());
+    current = param->Value();
+  }
   const auto& texts = param->DisplayTexts();
   const bool menu = param->GetKind() == IParameter::kList ||
                     (param->GetKind() == IParameter::kSwitch && !texts.empty());
   if (menu) {
-    char current[IParameter::kTextSize];
-    param->DisplayText(param->Value(), false, true, current);
+    char currentText[IParameter::kTextSize];
+    param->DisplayText(current, false, true, currentText);
     IPopupMenu choices;
     for (int i = 0; i < static_cast<int>(texts.size()); ++i) {
       const char* shown = "";
@@ -530,7 +541,7 @@ void IGraphics::PromptUserInput(IControl* control, IParameter* param, const IREC
           break;
         }
       }
-      const int flags = std::strcmp(shown, current) == 0 ? IPopupMenu::kChecked : 0;
+      const int flags = std::strcmp(shown, currentText) == 0 ? IPopupMenu::kChecked : 0;
       choices.AddItem(shown, -1, flags);
     }
     IPopupMenu* chosen = CreateIPopupMenu(&choices, r);
@@ -540,7 +551,7 @@ void IGraphics::PromptUserInput(IControl* control, IParameter* param, const IREC
     return;
   }
   char initial[IParameter::kTextSize];
-  param->DisplayText(param->Value(), false, false, initial);
+  param->DisplayText(current, false, false, initial);
   IRECT box = r;
   if (texts.empty()) {
     const int cx = (r.left + r.right) / 2;

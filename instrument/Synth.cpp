@@ -19,6 +19,16 @@ Synth::~Synth() {
   if (editorObject != GetGUI()) delete editorObject;
 }
 
+void Synth::AttachEditor(IGraphics* graphics) {
+  if (graphics == nullptr) return;
+  // The editor made here belongs to nobody else until it is attached.
+  IGraphics* unattached = editorObject != GetGUI() ? editorObject : nullptr;
+  IPlugVST::AttachEditor(graphics);
+  if (GetGUI() != graphics) return;
+  if (unattached != graphics) delete unattached;
+  editorObject = graphics;
+}
+
 void Synth::ResetState() {
   ScopedLock guard(Lock());
   midiQueue.Compact(BlockSize());

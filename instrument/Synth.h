@@ -27,6 +27,8 @@ class Synth : public IPlugVST {
   virtual void InitParameters() {}
   // Builds the editor's controls; the plug-in class attaches the editor after.
   virtual void BuildEditorLayout() {}
+  // Keeps editorObject naming the attached editor.
+  void AttachEditor(IGraphics* graphics) override;
 
   // ---- Program operations (editor's thread; each takes the plug-in lock) ----
   // The start-up bank if it loads, else the factory bank.
@@ -80,7 +82,8 @@ class Synth : public IPlugVST {
 
   static constexpr int kEditorWidth = 800;
   static constexpr int kEditorHeight = 360;
-  // Made by the constructor; the framework owns it once it is attached.
+  // Made by the constructor; the framework owns it once it is attached, and
+  // it then names the attached editor.
   IGraphics* editorObject = nullptr;
 
   // Registered with a microtuning master from the end of construction to the
