@@ -194,6 +194,36 @@ TEST_F(EditorWindowTest, WheelNotchesAddUpAndDoubleClickRestoresTheDefault) {
   EXPECT_NEAR(knob->GetValue(), 0.5, 1e-9);
 }
 
+// Takes every key it is given.
+class KeyTarget : public FillControl {
+ public:
+  using FillControl::FillControl;
+  bool OnKeyDown(int, int, int key) override {
+    keys.push_back(key);
+    return true;
+  }
+  std::vector<int> keys;
+};
+
+TEST_F(EditorWindowTest, KeysReachTheControlUnderTheCursorInTheirCodes) {
+  auto* target = new KeyTarget(plug, IRECT(600, 250, 700, 350), IColor(255, 0, 0, 0));
+  editor->AttachControl(target);
+  ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
+  POINT over = {650, 300};
+  ClientToScreen(Window(), &over);
+  ASSERT_TRUE(SetCursorPos(over.x, over.y));
+  for (WPARAM key : {VK_SPACE, VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, static_cast<int>('0'),
+                     static_cast<int>('9'), static_cast<int>('A'), static_cast<int>('Z')}) {
+    SendMessageA(Window(), WM_KEYDOWN, key, 0);
+  }
+  EXPECT_EQ(target->keys, (std::vector<int>{0, 1, 2, 3, 4, 5, 14, 15, 40}));
+  EXPECT_TRUE(hostWindow.Keys().empty());  // handled keys stay with the editor
+  SendMessageA(Window(), WM_KEYDOWN, VK_F2, 0);
+  EXPECT_EQ(target->keys.size(), 9u);
+  ASSERT_EQ(hostWindow.Keys().size(), 1u);
+  EXPECT_EQ(hostWindow.Keys()[0].key, static_cast<WPARAM>(VK_F2));
+}
+
 HWND FindEntryBox(HWND editor) { return FindWindowExA(editor, nullptr, "EDIT", nullptr); }
 
 void Type(HWND box, const char* text) {
