@@ -8,17 +8,14 @@
 #include <wininet.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "editor/IControl.h"
 #include "editor/IPopupMenu.h"
 #include "editor/drawing/IGraphicsWin.h"
 #include "editor/drawing/LICE.h"
-#include "framework/IPlugBase.h"
 
 namespace {
 
@@ -618,6 +615,9 @@ LRESULT IGraphicsWin::HandleEntryMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_KILLFOCUS:
       RequestTextEntryCommit();
       break;
+    case WM_MOUSEWHEEL:  // the focused box gets the wheel; over the editor it cancels
+      RequestTextEntryCancel();
+      return 0;
     default:
       break;
   }

@@ -300,6 +300,13 @@ TEST_F(EditorWindowTest, TextEntryOnAParameterFiltersKeysAndCommitsOnAClickOrWhe
   editor->OpenTextEntry(knob, IText(), layout.knobRect, "", kFinalVolume);
   box = FindEntryBox(Window());
   ASSERT_NE(box, nullptr);
+  SendMessageA(box, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MousePoint(0, 0));
+  WaitTicks();  // the wheel reaches the focused box itself: that cancels too
+  EXPECT_EQ(FindEntryBox(Window()), nullptr);
+
+  editor->OpenTextEntry(knob, IText(), layout.knobRect, "", kFinalVolume);
+  box = FindEntryBox(Window());
+  ASSERT_NE(box, nullptr);
   Type(box, "0.5");  // a real parameter takes the point
   GetWindowTextA(box, text, sizeof text);
   EXPECT_STREQ(text, "0.5");
