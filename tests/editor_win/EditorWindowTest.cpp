@@ -145,8 +145,12 @@ TEST_F(EditorWindowTest, WindowShowsTheHeadlessRenderOfTheSameLayout) {
   // Both draw text with the same system fonts into the same kind of
   // bitmap, so even the text's pixels must agree.
   EXPECT_EQ(CompareWithSurface(shown, *headless.GetDrawBitmap(), "inprocess"), 0);
-  // The layout itself is on screen: the knob's middle frame, the fill.
+  // The layout itself is on screen: the fill, and text in the text's colour.
   EXPECT_EQ(shown.At(5, 5), 0x283C5Au);
+  int textPixels = 0;
+  for (int y = 40; y < 80; ++y)
+    for (int x = 300; x < 760; ++x) textPixels += shown.At(x, y) == 0xFADC28u ? 1 : 0;
+  EXPECT_GT(textPixels, 50);
 }
 
 TEST_F(EditorWindowTest, DragOnAKnobIsOneGestureAndTheWindowRepaintsIt) {
