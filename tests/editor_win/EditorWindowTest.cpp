@@ -533,6 +533,18 @@ TEST_F(EditorWindowTest, FoldersEndInASeparatorAndThePluginFolderHoldsTheCode) {
   EXPECT_NE(editor->AppDataPath(true), editor->AppDataPath(false));
 }
 
+TEST_F(EditorWindowTest, ShowingTheCursorAgainPutsItWhereItWasHidden) {
+  ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
+  ASSERT_TRUE(SetCursorPos(120, 130));
+  editor->HideMouseCursor();
+  SetCursorPos(400, 300);  // as a drag with a hidden cursor moves it
+  editor->ShowMouseCursor();
+  POINT at;
+  GetCursorPos(&at);
+  EXPECT_EQ(at.x, 120);
+  EXPECT_EQ(at.y, 130);
+}
+
 TEST_F(EditorWindowTest, ResizeGrowsTheWindowAndItsPlainParentsByTheDifference) {
   HWND panel = hostWindow.AddPanel();
   ASSERT_TRUE(editor->OpenWindow(panel));
