@@ -223,6 +223,31 @@ for tree in native asan win64 win32; do
 done
 [ -f build/tsan/CTestTestfile.cmake ] && TSAN_OPTIONS=halt_on_error=1 run_tests tsan 'redi_vst_tests|redi_editor_tests'
 
+# The editor's own window in the Windows plug-ins, opened by a test host under
+# Wine on a virtual X display: compared with the headless render of the same
+# build, driven by mouse and keyboard, opened and closed many times. Captured
+# images stay in build/artifacts/. Not a ctest test: it needs the display.
+editor_window_tests() {  # tree, Wine loader
+  local tree=$1 wine=$2 log="build/$1.tests/editor-window.log" outcome=Passed
+  local exe="build/$tree/tests/redi_editor_win_tests.exe"
+  echo "== editor window $tree"
+  mkdir -p build/artifacts build/wine-editor "build/$tree.tests"
+  # A prefix of its own: a Wine session started earlier without a display
+  # cannot create windows.
+  WINEPREFIX="$PWD/build/wine-editor" timeout 900 xvfb-run -a "$wine" "$exe" >"$log" 2>&1 ||
+    outcome="exit status $?"
+  count_gtest_suite "$tree" redi_editor_win_tests "$log" "$outcome"
+}
+editor_window_tests win64 /usr/lib/wine/wine64
+if [ -z "$no_32bit_reason" ]; then
+  editor_window_tests win32 /usr/lib/wine/wine
+else
+  held=$(WINEPREFIX="$PWD/build/wine-editor" listed_cases /usr/lib/wine/wine64 \
+    build/win64/tests/redi_editor_win_tests.exe) || held=1
+  echo "== editor window win32: skipped $held cases: this machine cannot run 32-bit programs ($no_32bit_reason)"
+  count_result 0 0 "$held"
+fi
+
 # The deliverables: the Linux plug-in exports only its two entries; the
 # Windows plug-ins import only system libraries, so they load on a plain
 # Windows machine without MinGW's runtime beside them.

@@ -10,7 +10,7 @@ packages=(
   libsndfile1-dev libsoxr-dev libpng-dev zlib1g-dev libz-mingw-w64-dev dpkg-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core imagemagick
   sox espeak-ng locales-all
-  python3-cairo
+  python3-cairo xvfb
   wine wine64 wine32:i386
 )
 
