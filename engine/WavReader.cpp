@@ -22,10 +22,12 @@ uint64_t U64(const unsigned char* p) { return U32(p) | (uint64_t{U32(p + 4)} << 
 bool IsAcceptedFormat(uint32_t tag, uint32_t bits, uint32_t channels, uint32_t rate) {
   const bool integerPcm = tag == 1 && (bits == 8 || bits == 16 || bits == 24);
   const bool ieeeFloat = tag == 3 && (bits == 32 || bits == 64);
-  // A zero rate would make the played length infinite.
+  // A zero rate would make the played length infinite; the resampler reads
+  // a thousandth of the file's rate per control tick, so a rate far above
+  // any audio format's (a corrupt header) would overload the audio thread.
   return (integerPcm || ieeeFloat) && channels >= 1 &&
          channels <= static_cast<uint32_t>(WavReader::maxChannels) && rate >= 1 &&
-         rate <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+         rate <= WavReader::maxFileRate;
 }
 
 // Float samples that are not numbers play as silence.

@@ -144,6 +144,11 @@ TEST(WavReaderTest, RefusesMalformedFiles) {
   EXPECT_FALSE(Opens("zero_channels", Riff({Fmt(1, 0, 44100, 16), data})));
   EXPECT_FALSE(Opens("65_channels", Riff({Fmt(1, 65, 44100, 16), data})));
   EXPECT_FALSE(Opens("zero_rate", Riff({Fmt(1, 1, 0, 16), data})));
+  // A corrupt rate would make the resampler read a thousandth of it per tick.
+  EXPECT_FALSE(Opens("absurd_rate", Riff({Fmt(3, 2, 1459617920, 32), data})));
+  EXPECT_FALSE(Opens("just_too_fast", Riff({Fmt(1, 1, 1536001, 16), data})));
+  EXPECT_TRUE(Opens("fastest", Riff({Fmt(1, 1, 1536000, 16), data})));
+  EXPECT_TRUE(Opens("768k", Riff({Fmt(1, 1, 768000, 16), data})));
   EXPECT_FALSE(Opens("empty_data", Riff({fmt, Chunk("data", {})})));
   EXPECT_FALSE(Opens("no_data", Riff({fmt})));
   // A chunk claiming more bytes than the file holds ends the walk.
