@@ -248,6 +248,30 @@ else
   count_result 0 0 "$held"
 fi
 
+# Fuzzing as a regression check: builds the libFuzzer targets (clang, tree
+# build/fuzz), replays each committed seed corpus and runs each target for a
+# few seconds. Each target counts as one case.
+run_fuzz_stage() {
+  local target log
+  echo "== fuzz"
+  if ! tools/fuzz.sh --build; then
+    echo "   FAILED: fuzz build"
+    total_failed=$((total_failed + 1))
+    return
+  fi
+  for target in $(tools/fuzz.sh --list); do
+    log=build/fuzz.$target.log
+    if tools/fuzz.sh "$target" 0 >"$log" 2>&1 && tools/fuzz.sh "$target" 4 >>"$log" 2>&1; then
+      total_passed=$((total_passed + 1))
+    else
+      grep -a -E 'ERROR|runtime error|fuzz check|SUMMARY|Test unit written' "$log" | head -n 20
+      echo "   FAILED: fuzz $target"
+      total_failed=$((total_failed + 1))
+    fi
+  done
+}
+run_fuzz_stage
+
 # The deliverables: the Linux plug-in exports only its two entries; the
 # Windows plug-ins import only system libraries, so they load on a plain
 # Windows machine without MinGW's runtime beside them.

@@ -15,10 +15,22 @@ double Clamp(double v) {
   return std::isnan(v) ? 0.0 : v;
 }
 
+// A section can only be tuned strictly between 0 and half the rate: at half
+// the rate and above its poles leave the unit circle. A band there carries
+// nothing, so its section is silenced instead.
+bool Tunable(double frequency, double sampleRate) {
+  return frequency > 0.0 && frequency < 0.5 * sampleRate;
+}
+
 }  // namespace
 
 void BandPassPair::ComputeCoefficients() noexcept {
   if (!(sampleRate > 0.0)) return;
+  if (!Tunable(freq1, sampleRate) || !Tunable(freq2, sampleRate)) {
+    b0First = c1First = c2First = 0.0;
+    b0Second = c1Second = c2Second = 0.0;
+    return;
+  }
 
   const double w1 = freq1 * kTwoPi / sampleRate;
   const double alpha1 = std::sin(w1) / 14.32;

@@ -5,6 +5,7 @@
 // +-64 so that extreme input decays instead of growing without bound.
 struct BandPassPair {
   // Recomputes both sections; does nothing while sampleRate <= 0. States kept.
+  // A section tuned at or above half the rate silences the pair.
   void ComputeCoefficients() noexcept;
   // One sample through both sections, times gain. NaN input counts as 0.
   double Step(double x) noexcept;

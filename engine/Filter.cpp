@@ -6,11 +6,17 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kSqrt2 = 1.4142135623730951;
+// Where a cut-off at or above half the rate is moved to: there the section's
+// poles would leave the unit circle, while just below it the response is
+// still flat to 0.45 of the rate, so the section passes what it can.
+constexpr double kHighestCutOffPerRate = 0.49;
 
 // Angular frequency per sample; a rate that is not positive yields a flat
 // section instead of a division by zero.
 double AngularFrequency(double sampleRate, double frequency) {
-  return sampleRate > 0.0 ? (kTwoPi / sampleRate) * frequency : 0.0;
+  if (!(sampleRate > 0.0)) return 0.0;
+  if (!(frequency < 0.5 * sampleRate)) frequency = kHighestCutOffPerRate * sampleRate;
+  return (kTwoPi / sampleRate) * frequency;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "engine/WavReader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -21,11 +22,16 @@ uint64_t U64(const unsigned char* p) { return U32(p) | (uint64_t{U32(p + 4)} << 
 bool IsAcceptedFormat(uint32_t tag, uint32_t bits, uint32_t channels, uint32_t rate) {
   const bool integerPcm = tag == 1 && (bits == 8 || bits == 16 || bits == 24);
   const bool ieeeFloat = tag == 3 && (bits == 32 || bits == 64);
-  // A zero rate would make the played length infinite.
+  // A zero rate would make the played length infinite; the resampler reads
+  // a thousandth of the file's rate per control tick, so a rate far above
+  // any audio format's (a corrupt header) would overload the audio thread.
   return (integerPcm || ieeeFloat) && channels >= 1 &&
          channels <= static_cast<uint32_t>(WavReader::maxChannels) && rate >= 1 &&
-         rate <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+         rate <= WavReader::maxFileRate;
 }
+
+// Float samples that are not numbers play as silence.
+double Finite(double x) { return std::isfinite(x) ? x : 0.0; }
 
 double DecodeSample(const unsigned char* p, int bits) {
   switch (bits) {
@@ -44,13 +50,13 @@ double DecodeSample(const unsigned char* p, int bits) {
       const uint32_t u = U32(p);
       float f;
       std::memcpy(&f, &u, sizeof f);
-      return f;
+      return Finite(f);
     }
     default: {
       const uint64_t u = U64(p);
       double d;
       std::memcpy(&d, &u, sizeof d);
-      return d;
+      return Finite(d);
     }
   }
 }
@@ -61,7 +67,9 @@ WavReader::~WavReader() { Close(); }
 
 bool WavReader::Open(const char* newPath) {
   Close();
-  file = std::fopen(newPath, "rb");
+  // Only a regular file: a name from a project can point at a FIFO or a
+  // device, which would block or never end.
+  file = Files::OpenRegularFile(newPath);
   if (!file) return false;
   path = newPath;
   if (!ParseChunks()) {

@@ -9,6 +9,8 @@
 class WavReader {
  public:
   static constexpr int maxChannels = 64;
+  // Highest file rate accepted: twice the highest rate in use (768 kHz).
+  static constexpr uint32_t maxFileRate = 1536000;
 
   WavReader() = default;
   WavReader(const WavReader&) = delete;

@@ -88,6 +88,34 @@ TEST(BandPassPairTest, GainScalesTheOutput) {
   }
 }
 
+// A band tuned at or above half the rate cannot carry anything; it must be
+// silent rather than ring up to its state clamp.
+TEST(BandPassPairTest, BandsAtOrAboveHalfTheRateAreSilent) {
+  const struct {
+    double sampleRate, freq1;
+  } cases[] = {{22050.0, 16000.0},
+               {8000.0, 9425.1},
+               {8000.0, 4000.0},
+               {11025.0, 6283.4},
+               {8000.0, 4826.0}};  // the last: only its upper section is at half the rate
+  for (const auto& c : cases) {
+    BandPassPair pair = MakePair(c.sampleRate, c.freq1);
+    double peak = 0.0;
+    for (int i = 0; i < 20000; ++i) {
+      const double x = 0.5 * std::sin(i * 0.37) + 0.25 * std::sin(i * 2.9);
+      peak = std::max(peak, std::fabs(pair.Step(x)));
+    }
+    EXPECT_EQ(peak, 0.0) << c.freq1 << " Hz at " << c.sampleRate << " Hz";
+  }
+}
+
+// Just below half the rate the pair still works as a band-pass.
+TEST(BandPassPairTest, BandJustBelowHalfTheRateStillPasses) {
+  const BandPassPair pair = MakePair(8000.0, 3900.0);
+  EXPECT_GT(SinePeak(pair, 3200.0), 0.05);
+  EXPECT_GT(SinePeak(pair, 3200.0), 100.0 * SinePeak(pair, 500.0));
+}
+
 struct BandCase {
   double sampleRate;
   double freq1;

@@ -83,6 +83,30 @@ TEST(FilterTest, RecoversFromNonFiniteInput) {
   }
 }
 
+// The ensemble's 7 kHz input filter at rates below 14 kHz: a cut-off at or
+// above half the rate passes what the rate can carry and stays stable.
+TEST(FilterTest, LowpassAtOrAboveHalfTheRatePassesWhatItCan) {
+  for (double fs : {8000.0, 11025.0, 12000.0, 14000.0}) {
+    Lowpass low;
+    low.SetUp(fs, 7000.0);
+    EXPECT_NEAR(SettleOnConstant(low, 1.0, 2000), 1.0, 1e-9) << fs;
+    low.SetUp(fs, 7000.0);
+    EXPECT_GT(SinePeak(low, fs, 0.4 * fs), 0.95) << fs;
+    low.SetUp(fs, 7000.0);
+    double peak = 0.0;
+    for (int i = 0; i < 50000; ++i) peak = std::max(peak, std::fabs(low.Step(i % 2 ? 1.0 : -1.0)));
+    EXPECT_LT(peak, 2.0) << fs;
+  }
+}
+
+TEST(FilterTest, HighpassAtOrAboveHalfTheRateStaysStable) {
+  Highpass high;
+  high.SetUp(8000.0, 5000.0);
+  double peak = 0.0;
+  for (int i = 0; i < 50000; ++i) peak = std::max(peak, std::fabs(high.Step(std::sin(i * 0.9))));
+  EXPECT_LT(peak, 2.0);
+}
+
 class FilterRateTest : public testing::TestWithParam<double> {};
 
 TEST_P(FilterRateTest, CutOffIsThreeDecibelsDown) {
