@@ -256,17 +256,17 @@ run_fuzz_stage() {
   echo "== fuzz"
   if ! tools/fuzz.sh --build; then
     echo "   FAILED: fuzz build"
-    total_failed=$((total_failed + 1))
+    count_result 0 1 0
     return
   fi
   for target in $(tools/fuzz.sh --list); do
     log=build/fuzz.$target.log
     if tools/fuzz.sh "$target" 0 >"$log" 2>&1 && tools/fuzz.sh "$target" 4 >>"$log" 2>&1; then
-      total_passed=$((total_passed + 1))
+      count_result 1 0 0
     else
       grep -a -E 'ERROR|runtime error|fuzz check|SUMMARY|Test unit written' "$log" | head -n 20
       echo "   FAILED: fuzz $target"
-      total_failed=$((total_failed + 1))
+      count_result 0 1 0
     fi
   done
 }
