@@ -3,6 +3,7 @@
 #include <string>
 
 #include "framework/Text.h"
+#include "framework/platform/Files.h"
 #include "framework/platform/IniFile.h"
 #include "framework/platform/UserFolders.h"
 #include "instrument/Synth.h"
@@ -26,8 +27,10 @@ constexpr const char* kMidiThruKey = "MIDI Thru";
 constexpr const char* kIgnoreProgramChangeKey = "Ignore Program Change";
 constexpr const char* kMidiControl = "MIDI Control";
 
-// Longest values read; longer stored values are cut.
+// Longest values read; longer stored values are cut. Folders are read whole,
+// up to the platform's path limit: a cut folder would be another folder.
 constexpr int kShortValueChars = 63;
+constexpr int kFolderChars = Files::kMaxPathChars;
 constexpr int kStartupBankChars = 258;
 
 // A section body without keys: the list's end marker alone.
@@ -87,12 +90,11 @@ Synth::ConfigReadResult Synth::ReadConfiguration() {
     return ConfigReadResult::kFileMissing;
   }
   const std::string& path = configPath;
-  const std::string wavFolder =
-      IniFile::GetString(kGlobal, kWavFolderKey, "", kShortValueChars, path);
+  const std::string wavFolder = IniFile::GetString(kGlobal, kWavFolderKey, "", kFolderChars, path);
   const std::string bank =
       IniFile::GetString(kStartupBankSection, kStartupBankKey, "", kStartupBankChars, path);
   const std::string programs =
-      IniFile::GetString(kGlobal, kProgramFolderKey, "", kShortValueChars, path);
+      IniFile::GetString(kGlobal, kProgramFolderKey, "", kFolderChars, path);
   const std::string thru =
       IniFile::GetString(kMidiGlobal, kMidiThruKey, SwitchWord(midiThru), kShortValueChars, path);
   const std::string ignore =

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "framework/platform/Files.h"
 #include "framework/platform/UserFolders.h"
 #include "instrument/Synth.h"
 #include "support/TestConfigFolder.h"
@@ -140,15 +141,32 @@ TEST_F(ConfigurationTest, SavingEverythingWritesAssignedControllersAndReadsBackT
   }
 }
 
+// A folder cut short would be another folder (and the WAV programs would go
+// silent): folders are read whole up to the platform's path limit.
 TEST_F(ConfigurationTest, LongValuesAreCutToTheirLimits) {
-  const std::string folder70(70, 'w');
+  const std::string wavFolder =
+      "/home/someone/Music/Vocoder material/REDI/WAV files/" + std::string(150, 'w');
+  const std::string programFolder(Files::kMaxPathChars + 40, 'p');
   const std::string bank300(300, 'b');
-  PrepareFile("[Global]\nPath to WAV Files=" + folder70 + "\nPath to Program Files=" + folder70 +
-              "\n[Startup Bank]\nFile=" + bank300 + "\n");
+  PrepareFile("[Global]\nPath to WAV Files=" + wavFolder + "\nPath to Program Files=" +
+              programFolder + "\n[Startup Bank]\nFile=" + bank300 + "\n");
   auto synth = NewInstance();
-  EXPECT_EQ(synth->wavBaseFolder, folder70.substr(0, 63));
-  EXPECT_EQ(synth->programFolder, folder70.substr(0, 63));
+  EXPECT_EQ(synth->wavBaseFolder, wavFolder);
+  EXPECT_EQ(synth->programFolder, programFolder.substr(0, Files::kMaxPathChars));
   EXPECT_EQ(synth->startupBank, bank300.substr(0, 258));
+}
+
+TEST_F(ConfigurationTest, LongFoldersWrittenAreReadBackWhole) {
+  PrepareFile("");
+  const std::string wavFolder =
+      "C:/Users/someone/Music/Vocoder material/REDI/" + std::string(180, 'v');
+  const std::string programFolder = "C:/Users/someone/Documents/REDI/" + std::string(200, 'q');
+  auto first = NewInstance();
+  first->WriteWavFolder(wavFolder);
+  first->WriteProgramFolder(programFolder);
+  auto second = NewInstance();
+  EXPECT_EQ(second->wavBaseFolder, wavFolder);
+  EXPECT_EQ(second->programFolder, programFolder);
 }
 
 TEST_F(ConfigurationTest, UnselectingTheStartupBankLeavesAnEmptySection) {
