@@ -32,6 +32,14 @@ void Clear(double* buffer, int count) {
   std::memset(buffer, 0, sizeof(double) * static_cast<size_t>(count));
 }
 
+// Host samples that are not numbers (NaN, infinities) are read as silence,
+// so that they reach neither the filters nor the dry path.
+double Finite(double x) { return std::isfinite(x) ? x : 0.0; }
+
+void CopyFinite(double* destination, const double* source, int count) {
+  for (int i = 0; i < count; ++i) destination[i] = Finite(source[i]);
+}
+
 double SumOfMagnitudes(const double* buffer, int count) {
   double sum = 0.0;
   for (int i = 0; i < count; ++i) sum += std::fabs(buffer[i]);
@@ -381,7 +389,6 @@ void Vocoder::UpdateControls() noexcept {
       if (modulatorActive[0] && modulatorActive[1]) a *= 0.5;
       // Non-finite input must not poison the detector's states for good.
       if (!std::isfinite(a)) a = 0.0;
-      accentSum = a;
       bend -= accentHighpass.Step(accentLowpass.Step(a)) * accentDepth;
     }
     for (Voice& voice : voices) UpdateVoicePitch(voice, bend);
@@ -425,6 +432,9 @@ void Vocoder::ProcessBlock(double** inputs, double** outputs, int frames) noexce
     } else {
       DispatchEvents();
       UpdateControls();
+      // The detector has read the tick that ended; the new one sums afresh
+      // over all its pieces, however the host cuts its blocks.
+      accentSum = 0.0;
       n = tickSamples;
       if (frames < tickSamples) {
         n = frames;
@@ -449,7 +459,7 @@ void Vocoder::RenderSources(const double* const inputs[kNumInputs], int count) n
   } else {
     for (int ch = 0; ch < kNumChannels; ++ch) {
       if (inputConnected[ch]) {
-        std::memcpy(modulatorBuf[ch], inputs[ch], sizeof(double) * static_cast<size_t>(count));
+        CopyFinite(modulatorBuf[ch], inputs[ch], count);
       } else {
         Clear(modulatorBuf[ch], tickSamples);
       }
@@ -489,7 +499,7 @@ void Vocoder::RenderSources(const double* const inputs[kNumInputs], int count) n
       double* carrier = carrierBuf[k - 2];
       const double* input = inputs[k];
       for (int i = 0; i < count; ++i) {
-        const double added = input[i] * extLevel;
+        const double added = Finite(input[i]) * extLevel;
         carrier[i] += added;
         if (meterShowsCarrier) meter += std::fabs(added);
       }
@@ -510,7 +520,6 @@ void Vocoder::RenderSources(const double* const inputs[kNumInputs], int count) n
 void Vocoder::ProcessBands(int count) noexcept {
   Clear(vocoderBuf[0], tickSamples);
   Clear(vocoderBuf[1], tickSamples);
-  accentSum = 0.0;
   if (!(vocoderBalance > 0.0)) return;  // the vocoder is not heard
   const int carrierBands = vocoderMode != 0 ? kNumBands : kStandardCarrierBands;
   for (int b = 0; b < carrierBands; ++b) {
@@ -563,16 +572,19 @@ void Vocoder::Mix(double* outLeft, double* outRight, int count) noexcept {
   const double* vocoderRight = vocoderBuf[1];
   const double* modulatorLeft = modulatorBuf[0];
   const double* modulatorRight = modulatorBuf[1];
+  // Finite input can still overflow (a huge sample times the gains); the host
+  // never receives anything but a number.
   if (ensembleOn) {
     for (int i = 0; i < count; ++i) {
-      outLeft[i] = ProcessEnsemble(ensembles[0], wet * vocoderLeft[i] + dryLeft * modulatorLeft[i]);
-      outRight[i] =
-          ProcessEnsemble(ensembles[1], wet * vocoderRight[i] + dryRight * modulatorRight[i]);
+      outLeft[i] =
+          Finite(ProcessEnsemble(ensembles[0], wet * vocoderLeft[i] + dryLeft * modulatorLeft[i]));
+      outRight[i] = Finite(
+          ProcessEnsemble(ensembles[1], wet * vocoderRight[i] + dryRight * modulatorRight[i]));
     }
   } else {
     for (int i = 0; i < count; ++i) {
-      outLeft[i] = wet * vocoderLeft[i] + dryLeft * modulatorLeft[i];
-      outRight[i] = wet * vocoderRight[i] + dryRight * modulatorRight[i];
+      outLeft[i] = Finite(wet * vocoderLeft[i] + dryLeft * modulatorLeft[i]);
+      outRight[i] = Finite(wet * vocoderRight[i] + dryRight * modulatorRight[i]);
     }
   }
 }

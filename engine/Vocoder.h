@@ -101,7 +101,7 @@ class Vocoder {
   WavPlayer wavPlayer;
   bool sourceLoading = false;  // a WAV file is being opened: blocks are skipped
 
-  double accentSum = 0.0;  // band envelopes before bias and ceiling, per piece
+  double accentSum = 0.0;  // band envelopes before bias and ceiling, over the tick so far
   double meterPeak = 0.0;
   bool inputConnected[kNumInputs] = {true, true, true, true};
   bool modulatorActive[kNumChannels] = {};

@@ -1,6 +1,7 @@
 #include "engine/WavReader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -27,6 +28,9 @@ bool IsAcceptedFormat(uint32_t tag, uint32_t bits, uint32_t channels, uint32_t r
          rate <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
 }
 
+// Float samples that are not numbers play as silence.
+double Finite(double x) { return std::isfinite(x) ? x : 0.0; }
+
 double DecodeSample(const unsigned char* p, int bits) {
   switch (bits) {
     case 8:
@@ -44,13 +48,13 @@ double DecodeSample(const unsigned char* p, int bits) {
       const uint32_t u = U32(p);
       float f;
       std::memcpy(&f, &u, sizeof f);
-      return f;
+      return Finite(f);
     }
     default: {
       const uint64_t u = U64(p);
       double d;
       std::memcpy(&d, &u, sizeof d);
-      return d;
+      return Finite(d);
     }
   }
 }
@@ -61,7 +65,9 @@ WavReader::~WavReader() { Close(); }
 
 bool WavReader::Open(const char* newPath) {
   Close();
-  file = std::fopen(newPath, "rb");
+  // Only a regular file: a name from a project can point at a FIFO or a
+  // device, which would block or never end.
+  file = Files::OpenRegularFile(newPath);
   if (!file) return false;
   path = newPath;
   if (!ParseChunks()) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "framework/Text.h"
 
@@ -46,6 +47,14 @@ VstInt32 ArrangementType(int channels) {
 void SetChannelCount(VstSpeakerArrangement* arrangement, int channels) {
   arrangement->type = ArrangementType(channels);
   arrangement->numChannels = channels;
+}
+
+// A sample for a single-precision host: a number the float range can hold
+// (a larger double would turn into an infinity), anything else silence.
+float HostFloat(double x) {
+  constexpr double kLargest = std::numeric_limits<float>::max();
+  if (!std::isfinite(x)) return 0.0f;
+  return static_cast<float>(std::clamp(x, -kLargest, kLargest));
 }
 
 IPlugVST* PlugOf(AEffect* effect) {
@@ -352,8 +361,11 @@ VstIntPtr IPlugVST::SetChunk(bool isBank, const void* data, VstIntPtr size) {
 
 VstIntPtr IPlugVST::ProcessEvents(const VstEvents* events) {
   if (events == nullptr) return 0;
+  // The list is declared with two entries but holds numEvents of them: read
+  // it through a pointer to the first, not as the declared array.
+  VstEvent* const* list = &events->events[0];
   for (VstInt32 i = 0; i < events->numEvents; ++i) {
-    const VstEvent* event = events->events[i];
+    const VstEvent* event = list[i];
     if (event == nullptr) continue;
     if (event->type == kVstMidiType) {
       const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
@@ -492,9 +504,13 @@ void IPlugVST::WriteFloatOutputs(int frames, bool accumulate) {
     if (!channel->connected || destination == nullptr) continue;
     const double* scratch = channel->scratch.data();
     if (accumulate) {
-      for (int f = 0; f < frames; ++f) destination[f] += static_cast<float>(scratch[f]);
+      // Summed in double: the same float as a float addition, but a sum
+      // beyond the float range is caught instead of becoming infinite.
+      for (int f = 0; f < frames; ++f) {
+        destination[f] = HostFloat(double{destination[f]} + double{HostFloat(scratch[f])});
+      }
     } else {
-      for (int f = 0; f < frames; ++f) destination[f] = static_cast<float>(scratch[f]);
+      for (int f = 0; f < frames; ++f) destination[f] = HostFloat(scratch[f]);
     }
   }
 }

@@ -1,4 +1,6 @@
 #ifdef _WIN32
+#include <windows.h>
+
 #include <algorithm>
 
 #include "framework/platform/Files.h"
@@ -8,6 +10,22 @@ namespace Files {
 std::string WithNativeSeparators(std::string path) {
   std::replace(path.begin(), path.end(), '/', '\\');
   return path;
+}
+
+std::FILE* OpenRegularFile(const char* path) {
+  if (path == nullptr) return nullptr;
+  // Device names (CON, a pipe, \\.\ paths) and folders are not disk files.
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return nullptr;
+  }
+  const HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+  CloseHandle(handle);
+  return disk ? std::fopen(path, "rb") : nullptr;
 }
 
 bool Seek(std::FILE* file, int64_t offset, int origin) {

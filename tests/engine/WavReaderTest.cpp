@@ -1,11 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <vector>
 
 #include "WavFixtures.h"
 #include "engine/WavReader.h"
+#include "support/TempFolder.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace wavtest;
 
@@ -229,4 +238,34 @@ TEST(WavReaderTest, SurvivesCorruptedBytes) {
       ASSERT_LE(got, reader.frameCount);
     }
   }
+}
+
+#ifndef _WIN32
+// A project can name any file as the WAV source. A FIFO would block the host
+// until some writer appears, and a device never ends: only regular files open.
+TEST(WavReaderTest, OpensOnlyRegularFiles) {
+  TempFolder folder;
+  const std::string fifo = folder.File("pipe.wav");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  auto opened = std::async(std::launch::async, [&fifo] { return WavReader().Open(fifo.c_str()); });
+  if (opened.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+    // Release the waiting reader so that the test can end.
+    close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    FAIL() << "opening a FIFO waited for a writer";
+  }
+  EXPECT_FALSE(opened.get());
+  EXPECT_FALSE(WavReader().Open(folder.Path().c_str()));
+  EXPECT_FALSE(WavReader().Open("/dev/zero"));
+  EXPECT_TRUE(Opens("regular", Riff({Fmt(1, 1, 44100, 16), Chunk("data", Pcm16({1, 2}))})));
+}
+#endif
+
+TEST(WavReaderTest, NonFiniteFloatSamplesPlayAsSilence) {
+  Bytes samples;
+  for (uint32_t bits : {0x3F000000u, 0x7FC00000u, 0x7F800000u, 0xFF800000u, 0xBF000000u})
+    PutU32(samples, bits);  // 0.5, NaN, +inf, -inf, -0.5
+  WavReader reader;
+  ASSERT_TRUE(reader.Open(
+      WriteTemp("float_specials", Riff({Fmt(3, 1, 44100, 32), Chunk("data", samples)})).c_str()));
+  EXPECT_EQ(ReadEverything(reader, 1), (std::vector<double>{0.5, 0.0, 0.0, 0.0, -0.5}));
 }

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -233,6 +234,27 @@ TEST_F(PluginLibrary, OversizeBlocksStayInsideTheScratchBuffers) {
     ASSERT_TRUE(std::isfinite(out[0][f]) && std::isfinite(out[1][f])) << f;
     ASSERT_TRUE(std::isfinite(dOut[0][f]) && std::isfinite(dOut[1][f])) << f;
   }
+}
+
+// The largest floats through the dry path at full gain overflow the float
+// range on the way back; a single-precision host must still get numbers.
+TEST_F(PluginLibrary, SinglePrecisionHostsGetOnlyNumbers) {
+  Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+  Dispatch(effSetBlockSize, 0, 256);
+  Dispatch(effMainsChanged, 0, 1);
+  for (int index : {4, 5, 11}) effect->setParameter(effect, index, 1.0f);  // volume, dry, mic
+  const int frames = 256;
+  const float largest = std::numeric_limits<float>::max();
+  std::vector<std::vector<float>> in(4, std::vector<float>(frames, largest));
+  std::vector<std::vector<float>> out(2, std::vector<float>(frames, largest));
+  float* inputs[4] = {in[0].data(), in[1].data(), in[2].data(), in[3].data()};
+  float* outputs[2] = {out[0].data(), out[1].data()};
+  effect->processReplacing(effect, inputs, outputs, frames);
+  for (int f = 0; f < frames; ++f)
+    ASSERT_TRUE(std::isfinite(out[0][f]) && std::isfinite(out[1][f])) << "replacing " << f;
+  effect->process(effect, inputs, outputs, frames);  // adds to what the buffers hold
+  for (int f = 0; f < frames; ++f)
+    ASSERT_TRUE(std::isfinite(out[0][f]) && std::isfinite(out[1][f])) << "accumulating " << f;
 }
 
 TEST_F(PluginLibrary, OutOfRangeIndicesChangeNothing) {
