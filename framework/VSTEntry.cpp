@@ -45,8 +45,9 @@ REDI_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback master) {
   return CreateInstance(master);
 }
 
-#if !defined(_WIN32)
+#if !defined(_WIN32) && !defined(REDI_WITHOUT_MAIN_ENTRY)
 // The symbol "main" without a program's main function: an assembler name.
+// Programs that link the entries in (the fuzz targets) have a main of their own.
 REDI_EXPORT AEffect* VSTMainEntry(audioMasterCallback master) __asm__("main");
 AEffect* VSTMainEntry(audioMasterCallback master) { return CreateInstance(master); }
 #endif
