@@ -60,6 +60,30 @@ for tree in native asan win64 win32; do
 done
 [ -f build/tsan/CTestTestfile.cmake ] && TSAN_OPTIONS=halt_on_error=1 run_tests tsan redi_vst_tests
 
+# Fuzzing as a regression check: builds the libFuzzer targets (clang, tree
+# build/fuzz), replays each committed seed corpus and runs each target for a
+# few seconds. Each target counts as one case.
+run_fuzz_stage() {
+  local target log
+  echo "== fuzz"
+  if ! tools/fuzz.sh --build; then
+    echo "   FAILED: fuzz build"
+    total_failed=$((total_failed + 1))
+    return
+  fi
+  for target in $(tools/fuzz.sh --list); do
+    log=build/fuzz.$target.log
+    if tools/fuzz.sh "$target" 0 >"$log" 2>&1 && tools/fuzz.sh "$target" 4 >>"$log" 2>&1; then
+      total_passed=$((total_passed + 1))
+    else
+      grep -a -E 'ERROR|runtime error|fuzz check|SUMMARY|Test unit written' "$log" | head -n 20
+      echo "   FAILED: fuzz $target"
+      total_failed=$((total_failed + 1))
+    fi
+  done
+}
+run_fuzz_stage
+
 # The deliverables: the Linux plug-in exports only its two entries; the
 # Windows plug-ins import only system libraries, so they load on a plain
 # Windows machine without MinGW's runtime beside them.
