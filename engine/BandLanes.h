@@ -28,22 +28,32 @@ struct BandUnit {
 };
 
 // What every band of a piece shares. The pair buffers hold count (left,
-// right) pairs. accentLanes receives each lane's envelope before bias and
-// ceiling, lane by lane per sample, for the caller's sum in band order.
+// right) pairs.
 struct BandPiece {
   const double* modulatorPairs;
   double* outputPairs;
-  double* accentLanes;
   int count;
   double micLevel;
   double bias;
   double limit;
 };
 
+// The accent sum runs through each band's envelopes in band, channel, sample
+// order: one long chain of additions. Each call adds the previous band's
+// envelopes while it computes its own, which it leaves lane after lane in
+// `current` (count values per lane) for the next call.
+struct AccentRelay {
+  const double* previous;
+  int previousLanes;
+  double* current;
+  double sum;
+};
+
 // Adds one band's output to piece.outputPairs.
-void RunBandSse2(const BandUnit& band, const BandPiece& piece) noexcept;
+void RunBandSse2(const BandUnit& band, const BandPiece& piece, AccentRelay& accent) noexcept;
 // Adds two bands' outputs, first then second, to piece.outputPairs; both
 // fixed or both not. Only where BandPathAvailable(BandPath::kAvx).
-void RunBandPairAvx(const BandUnit& first, const BandUnit& second, const BandPiece& piece) noexcept;
+void RunBandPairAvx(const BandUnit& first, const BandUnit& second, const BandPiece& piece,
+                    AccentRelay& accent) noexcept;
 // Whether this build holds the AVX code at all (x86-64 builds only).
 bool AvxBandCodeBuilt() noexcept;

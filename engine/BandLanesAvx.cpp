@@ -17,6 +17,19 @@ struct AvxLanes {
   static constexpr int kLanes = 4;
   static constexpr int kBands = 2;
 
+  template <class Get>
+  static V Make(Get lane) {
+    return _mm256_set_pd(lane(3), lane(2), lane(1), lane(0));
+  }
+  template <class Put>
+  static void Split(V v, Put lane) {
+    const __m128d low = _mm256_castpd256_pd128(v);
+    const __m128d high = _mm256_extractf128_pd(v, 1);
+    lane(0, _mm_cvtsd_f64(low));
+    lane(1, _mm_cvtsd_f64(_mm_unpackhi_pd(low, low)));
+    lane(2, _mm_cvtsd_f64(high));
+    lane(3, _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)));
+  }
   static V Load(const double* p) { return _mm256_loadu_pd(p); }
   static void Store(double* p, V v) { _mm256_storeu_pd(p, v); }
   static V Set1(double x) { return _mm256_set1_pd(x); }
@@ -56,10 +69,10 @@ struct AvxLanes {
 
 bool AvxBandCodeBuilt() noexcept { return true; }
 
-void RunBandPairAvx(const BandUnit& first, const BandUnit& second,
-                    const BandPiece& piece) noexcept {
+void RunBandPairAvx(const BandUnit& first, const BandUnit& second, const BandPiece& piece,
+                    AccentRelay& accent) noexcept {
   const BandUnit* const bands[2] = {&first, &second};
-  RunBands<AvxLanes>(bands, piece);
+  RunBands<AvxLanes>(bands, piece, accent);
 }
 
 #else
@@ -67,6 +80,6 @@ void RunBandPairAvx(const BandUnit& first, const BandUnit& second,
 bool AvxBandCodeBuilt() noexcept { return false; }
 
 // Never called: BandPathAvailable(BandPath::kAvx) is false in this build.
-void RunBandPairAvx(const BandUnit&, const BandUnit&, const BandPiece&) noexcept {}
+void RunBandPairAvx(const BandUnit&, const BandUnit&, const BandPiece&, AccentRelay&) noexcept {}
 
 #endif

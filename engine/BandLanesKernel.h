@@ -16,18 +16,16 @@ namespace {
 template <class S>
 using Vec = typename S::V;
 
+// Lane l from objects[l]->field; built in registers, not through memory, so
+// that no vector load waits on scalar stores.
 template <class S, class T, class Owner>
 Vec<S> Gather(T* const objects[], double Owner::*field) {
-  alignas(32) double values[S::kLanes];
-  for (int l = 0; l < S::kLanes; ++l) values[l] = objects[l]->*field;
-  return S::Load(values);
+  return S::Make([&](int l) { return objects[l]->*field; });
 }
 
 template <class S, class T, class Owner>
 void Scatter(T* const objects[], double Owner::*field, Vec<S> v) {
-  alignas(32) double values[S::kLanes];
-  S::Store(values, v);
-  for (int l = 0; l < S::kLanes; ++l) objects[l]->*field = values[l];
+  S::Split(v, [&](int l, double value) { objects[l]->*field = value; });
 }
 
 // NaN lanes become +0, others pass.
@@ -179,41 +177,58 @@ BandLanes<S> LanesOf(const BandUnit* const bands[S::kBands]) {
   return lanes;
 }
 
+// Adds the previous band's envelopes, lanes at a time, to the accent sum.
+inline void AddPendingAccent(double& sum, const double* pending, int lanes) {
+  for (int k = 0; k < lanes; ++k) sum += pending[k];
+}
+
 // Analysis, envelope and synthesis of kBands bands in one pass over the piece.
 template <class S>
-void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece) {
+void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece, AccentRelay& accent) {
   using V = Vec<S>;
   const BandLanes<S> lanes = LanesOf<S>(bands);
+  const int count = piece.count;
   double* out = piece.outputPairs;
-  double* accent = piece.accentLanes;
+  const double* pending = accent.previous;
+  const int pendingLanes = accent.previousLanes;
+  double sum = accent.sum;
+  PairLanes<S> synthesis(lanes.synthesis);
+
+  if (bands[0]->fixed) {
+    for (int i = 0; i < count; ++i) {
+      S::AddToPair(out + 2 * i, synthesis.Step(S::Carrier(lanes.carrierPairs, i)));
+      AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
+    }
+    synthesis.Save();
+    accent.sum = sum;
+    accent.previousLanes = 0;
+    return;
+  }
+
   const V mic = S::Set1(piece.micLevel);
   const V bias = S::Set1(piece.bias);
   const V limit = S::Set1(piece.limit);
   const V zero = S::Set1(0.0);
-  PairLanes<S> synthesis(lanes.synthesis);
-
-  if (bands[0]->fixed) {
-    for (int i = 0; i < piece.count; ++i)
-      S::AddToPair(out + 2 * i, synthesis.Step(S::Carrier(lanes.carrierPairs, i)));
-    synthesis.Save();
-    return;
-  }
-
+  double* envelopes = accent.current;
   PairLanes<S> analysis(lanes.analysis);
   LowpassLanes<S> smoothing(lanes.envelope);
-  for (int i = 0; i < piece.count; ++i) {
+  for (int i = 0; i < count; ++i) {
     const V band = analysis.Step(S::Modulator(piece.modulatorPairs, i));
     const V h = S::Mul(smoothing.Step(S::Abs(band)), mic);
-    S::Store(accent + S::kLanes * i, h);
+    S::Split(h, [&](int l, double value) { envelopes[l * count + i] = value; });
     const V s = S::Add(h, bias);
     const V envelope =
         S::Select(S::GreaterOrEqual(s, limit), limit, S::And(s, S::Greater(s, zero)));
     const V carried = synthesis.Step(S::Carrier(lanes.carrierPairs, i));
     S::AddToPair(out + 2 * i, S::Mul(carried, envelope));
+    AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
   }
   analysis.Save();
   smoothing.Save();
   synthesis.Save();
+  accent.sum = sum;
+  accent.previous = envelopes;
+  accent.previousLanes = S::kLanes;
 }
 
 }  // namespace

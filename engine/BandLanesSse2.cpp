@@ -12,6 +12,15 @@ struct Sse2Lanes {
   static constexpr int kLanes = 2;
   static constexpr int kBands = 1;
 
+  template <class Get>
+  static V Make(Get lane) {
+    return _mm_set_pd(lane(1), lane(0));
+  }
+  template <class Put>
+  static void Split(V v, Put lane) {
+    lane(0, _mm_cvtsd_f64(v));
+    lane(1, _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)));
+  }
   static V Load(const double* p) { return _mm_loadu_pd(p); }
   static void Store(double* p, V v) { _mm_storeu_pd(p, v); }
   static V Set1(double x) { return _mm_set1_pd(x); }
@@ -39,7 +48,7 @@ struct Sse2Lanes {
 
 }  // namespace
 
-void RunBandSse2(const BandUnit& band, const BandPiece& piece) noexcept {
+void RunBandSse2(const BandUnit& band, const BandPiece& piece, AccentRelay& accent) noexcept {
   const BandUnit* const bands[1] = {&band};
-  RunBands<Sse2Lanes>(bands, piece);
+  RunBands<Sse2Lanes>(bands, piece, accent);
 }

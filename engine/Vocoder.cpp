@@ -138,7 +138,7 @@ void Vocoder::ResetState(double rate) {
 void Vocoder::AllocateTickBuffers(int samples) {
   // The new block exists before the old one is freed, so a resize always
   // yields new addresses.
-  constexpr int kPerSample = kTickBufferCount + kPairBufferCount * kNumChannels + kMaxLanes;
+  constexpr int kPerSample = kTickBufferCount + kPairBufferCount * kNumChannels + 2 * kMaxLanes;
   std::unique_ptr<double[]> storage(new double[static_cast<size_t>(samples) * kPerSample]());
   double* next = storage.get();
   for (double** buffers : {modulatorBuf, bandBuf, carrierBuf, noiseBuf, vocoderBuf}) {
@@ -569,21 +569,25 @@ void Vocoder::ProcessBandLanes(int count, int carrierBands, bool noiseBands) noe
   Interleave(carrierPairs, carrierBuf[0], carrierBuf[1], count);
   if (noiseBands) Interleave(noisePairs, noiseBuf[0], noiseBuf[1], count);
   Clear(outputPairs, kNumChannels * count);
-  const BandPiece piece{modulatorPairs, outputPairs, accentLanes, count, micLevel, bias, limit};
+  const BandPiece piece{modulatorPairs, outputPairs, count, micLevel, bias, limit};
+  double* envelopes[2] = {accentLanes, accentLanes + kMaxLanes * count};
+  AccentRelay accent{nullptr, 0, envelopes[0], accentSum};
   const int bands = noiseBands ? kNumBands : carrierBands;
   int b = 0;
   while (b < bands) {
     const BandUnit first = Unit(b, carrierBands);
     if (bandPath == BandPath::kAvx && b + 1 < bands && fixedBands[b + 1] == first.fixed) {
-      RunBandPairAvx(first, Unit(b + 1, carrierBands), piece);
-      if (!first.fixed) AddAccent(4, count);
+      RunBandPairAvx(first, Unit(b + 1, carrierBands), piece, accent);
       b += 2;
     } else {
-      RunBandSse2(first, piece);
-      if (!first.fixed) AddAccent(2, count);
+      RunBandSse2(first, piece, accent);
       b += 1;
     }
+    accent.current = accent.current == envelopes[0] ? envelopes[1] : envelopes[0];
   }
+  // The last band's envelopes end the chain.
+  for (int k = 0; k < accent.previousLanes * count; ++k) accent.sum += accent.previous[k];
+  accentSum = accent.sum;
   for (int i = 0; i < count; ++i) {
     vocoderBuf[0][i] = outputPairs[2 * i];
     vocoderBuf[1][i] = outputPairs[2 * i + 1];
@@ -599,15 +603,6 @@ BandUnit Vocoder::Unit(int b, int carrierBands) noexcept {
           {&synthesisBands[0][b], &synthesisBands[1][b]},
           carrier,
           fixed};
-}
-
-// Lane by lane: left then right of a band, then the next band.
-void Vocoder::AddAccent(int lanes, int count) noexcept {
-  double sum = accentSum;
-  for (int lane = 0; lane < lanes; ++lane) {
-    for (int i = 0; i < count; ++i) sum += accentLanes[lanes * i + lane];
-  }
-  accentSum = sum;
 }
 
 // Three passes over the piece, so each filter's state stays hot.

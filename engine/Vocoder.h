@@ -90,8 +90,8 @@ class Vocoder {
   double* carrierBuf[kNumChannels] = {};
   double* noiseBuf[kNumChannels] = {};
   double* vocoderBuf[kNumChannels] = {};
-  // The vector band paths' buffers: (left, right) pairs per sample, and the
-  // envelope of each of up to four lanes per sample.
+  // The vector band paths' buffers: (left, right) pairs per sample, and two
+  // bands' worth of envelopes (up to four lanes) for the accent sum.
   double* modulatorPairs = nullptr;
   double* carrierPairs = nullptr;
   double* noisePairs = nullptr;
@@ -152,7 +152,6 @@ class Vocoder {
   void ProcessBands(int count) noexcept;
   void ProcessBandLanes(int count, int carrierBands, bool noiseBands) noexcept;
   BandUnit Unit(int b, int carrierBands) noexcept;
-  void AddAccent(int lanes, int count) noexcept;
   void Band(int ch, int b, const double* modulator, double* const carriers[kNumChannels],
             int count) noexcept;
   void Mix(double* outLeft, double* outRight, int count) noexcept;

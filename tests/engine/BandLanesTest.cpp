@@ -221,15 +221,16 @@ TEST(BandLanes, FilterLanesFollowTheScalarNanAndClampRules) {
       lanes[l] = pair;
     }
     std::vector<double> expected(2 * kCount, 0.0), actual(2 * kCount, 0.0);
-    std::vector<double> accent(4 * kCount);
-    const BandPiece piece{modulator.data(), actual.data(), accent.data(), kCount, 1.0, 0.0, 10.0};
+    std::vector<double> envelopes(4 * kCount);
+    const BandPiece piece{modulator.data(), actual.data(), kCount, 1.0, 0.0, 10.0};
+    AccentRelay accent{nullptr, 0, envelopes.data(), 0.0};
     const BandUnit first{{}, {}, {&lanes[0], &lanes[1]}, carrier.data(), true};
     const BandUnit second{{}, {}, {&lanes[2], &lanes[3]}, carrier.data(), true};
     if (path == BandPath::kAvx) {
-      RunBandPairAvx(first, second, piece);
+      RunBandPairAvx(first, second, piece, accent);
     } else {
-      RunBandSse2(first, piece);
-      RunBandSse2(second, piece);
+      RunBandSse2(first, piece, accent);
+      RunBandSse2(second, piece, accent);
     }
     for (int i = 0; i < kCount; ++i) {
       for (int ch = 0; ch < 2; ++ch) {
