@@ -491,7 +491,7 @@ void Vocoder::RenderSources(const double* const inputs[kNumInputs], int count) n
   double* carrierRight = carrierBuf[1];
   Clear(carrierLeft, tickSamples);
   if (keyboardOn && keyboardLevel > 0.0) {
-    for (Voice& voice : voices) RenderVoice(voice, carrierLeft, count);
+    RenderVoices(voices, kNumVoices, carrierLeft, count);
     for (int i = 0; i < count; ++i) {
       carrierLeft[i] *= keyboardLevel;
       carrierRight[i] = carrierLeft[i];  // the voices are mono

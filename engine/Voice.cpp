@@ -183,7 +183,14 @@ void UpdateVoicePitch(Voice& voice, double bend) noexcept {
     }
     voice.table = wavetables[t < kNumWavetables - 1 ? t : kNumWavetables - 1];
   }
-  voice.coefficient = EnvelopeCoefficient(voice.gate ? voice.attack : voice.release);
+  const double value = voice.gate ? voice.attack : voice.release;
+  const double rate = voiceSampleRate.load(std::memory_order_relaxed);
+  if (value != voice.tickEnvelopeValue || rate != voice.tickEnvelopeRate) {
+    voice.tickCoefficient = EnvelopeCoefficient(value);
+    voice.tickEnvelopeValue = value;
+    voice.tickEnvelopeRate = rate;
+  }
+  voice.coefficient = voice.tickCoefficient;
 }
 
 void RenderVoice(Voice& voice, double* out, int count) noexcept {
@@ -205,6 +212,62 @@ void RenderVoice(Voice& voice, double* out, int count) noexcept {
   voice.phase = phase;
   voice.level = level;
   voice.active = level > 0.0;
+}
+
+namespace {
+
+constexpr int kVoicesAtOnce = 4;
+
+// RenderVoice for four voices side by side: four independent envelope chains
+// per sample instead of one, each sample summed in the voices' order.
+void RenderFourVoices(Voice* const voices[kVoicesAtOnce], double* out, int count) noexcept {
+  const double* table[kVoicesAtOnce];
+  uint32_t increment[kVoicesAtOnce], phase[kVoicesAtOnce];
+  double target[kVoicesAtOnce], coefficient[kVoicesAtOnce], amplitude[kVoicesAtOnce];
+  double level[kVoicesAtOnce];
+  for (int k = 0; k < kVoicesAtOnce; ++k) {
+    const Voice& voice = *voices[k];
+    table[k] = voice.table;
+    increment[k] = static_cast<uint32_t>(voice.increment);
+    phase[k] = voice.phase & kPhaseMask;
+    target[k] = voice.target;
+    coefficient[k] = voice.coefficient;
+    amplitude[k] = voice.amplitude;
+    level[k] = voice.level;
+  }
+  for (int i = 0; i < count; ++i) {
+    double sum = out[i];
+    for (int k = 0; k < kVoicesAtOnce; ++k) {
+      const double w = table[k][phase[k] >> 16];
+      phase[k] = (phase[k] + increment[k]) & kPhaseMask;
+      level[k] = (target[k] - level[k]) * coefficient[k] + level[k];
+      ClampLevel(level[k]);
+      sum += level[k] * amplitude[k] * w;
+    }
+    out[i] = sum;
+  }
+  for (int k = 0; k < kVoicesAtOnce; ++k) {
+    Voice& voice = *voices[k];
+    voice.phase = phase[k];
+    voice.level = level[k];
+    voice.active = level[k] > 0.0;
+  }
+}
+
+}  // namespace
+
+void RenderVoices(Voice* voices, int numVoices, double* out, int count) noexcept {
+  Voice* sounding[kVoicesAtOnce];
+  int waiting = 0;
+  for (int v = 0; v < numVoices; ++v) {
+    if (!voices[v].active || voices[v].table == nullptr) continue;
+    sounding[waiting++] = &voices[v];
+    if (waiting == kVoicesAtOnce) {
+      RenderFourVoices(sounding, out, count);
+      waiting = 0;
+    }
+  }
+  for (int k = 0; k < waiting; ++k) RenderVoice(*sounding[k], out, count);
 }
 
 const double* Wavetable(int index) noexcept {

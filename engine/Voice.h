@@ -35,6 +35,11 @@ struct Voice {
   double target = 0.0;  // 10/9 while the gate is open, -1/9 after release
   double coefficient = 0.0;
   double level = 0.0;  // envelope, kept within 0..1
+  // The last "Attack"/"Release" value and rate the control tick turned into
+  // a coefficient, and that coefficient: the tick need not repeat its pow.
+  double tickEnvelopeValue = -1.0;
+  double tickEnvelopeRate = 0.0;
+  double tickCoefficient = 0.0;
 };
 
 constexpr int kNumWavetables = 22;
@@ -68,6 +73,8 @@ void UpdateVoicePitch(Voice& voice, double bend) noexcept;
 
 // Adds count samples of the voice to out. Audio thread.
 void RenderVoice(Voice& voice, double* out, int count) noexcept;
+// RenderVoice for each voice in turn, with the same result, faster.
+void RenderVoices(Voice* voices, int numVoices, double* out, int count) noexcept;
 
 // Read access to the process-wide tables (valid after the first ResetVoice).
 const double* Wavetable(int index) noexcept;
