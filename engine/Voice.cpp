@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <mutex>
 
+#include "engine/Wavetables.h"
 #include "instrument/ParameterIds.h"
 
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kHalfPi = 1.5707963267948966;
 constexpr int kSemitoneCount = 136;  // notes 0..135 span pitches 0..17280
 constexpr uint32_t kPhaseMask = (1u << kVoicePhaseBits) - 1u;
 
@@ -42,38 +42,9 @@ const SemitoneTables& Semitones() {
 // increment table is rewritten by whichever instance resets last, possibly
 // while another instance renders, hence the relaxed atomics (plain loads and
 // stores on the targets we build for).
-double wavetables[kNumWavetables][kWavetableSize];
-std::once_flag wavetablesBuilt;
 std::atomic<int32_t> incrementTable[kMaxPitch + 1];
 std::atomic<double> voiceSampleRate{0.0};
 std::mutex incrementTableMutex;
-
-int HarmonicCount(int table) {
-  const double a = table == 2 ? 2.0000000000000004 : std::pow(1.4142135623730951, table);
-  return static_cast<int>(std::round(2048.0 / a));
-}
-
-// Sawtooth tables, table t band-limited to 2048 / sqrt(2)^t harmonics with a
-// raised-cosine taper. Each sine is computed once and added to every table
-// that holds the harmonic, in ascending harmonic order per table.
-void BuildWavetables() {
-  int harmonics[kNumWavetables];
-  for (int t = 0; t < kNumWavetables; ++t) harmonics[t] = HarmonicCount(t);
-  for (auto& table : wavetables)
-    for (double& sample : table) sample = 0.0;
-  for (int h = 1; h <= harmonics[0]; ++h) {
-    double amplitude[kNumWavetables];
-    int tableCount = 0;
-    for (int t = 0; t < kNumWavetables && harmonics[t] >= h; ++t, ++tableCount) {
-      amplitude[t] =
-          h == 1 ? 0.5 : (0.54 + 0.46 * std::cos((h - 1) * kHalfPi / (harmonics[t] - 1))) * 0.5 / h;
-    }
-    for (int k = 0; k < kWavetableSize; ++k) {
-      const double s = std::sin(h * kTwoPi * k / kWavetableSize);
-      for (int t = 0; t < tableCount; ++t) wavetables[t][k] += amplitude[t] * s;
-    }
-  }
-}
 
 void BuildIncrementTable(double sampleRate) {
   for (int p = 0; p <= kMaxPitch; ++p) {
@@ -107,7 +78,6 @@ double pitchToFrequency(int pitch) {
 }
 
 void ResetVoice(Voice& voice, double sampleRate) {
-  std::call_once(wavetablesBuilt, BuildWavetables);
   {
     std::lock_guard<std::mutex> guard(incrementTableMutex);
     if (sampleRate != voiceSampleRate.load(std::memory_order_relaxed)) {
@@ -181,7 +151,7 @@ void UpdateVoicePitch(Voice& voice, double bend) noexcept {
       k *= 0.7071067811865476;
       t += 1;
     }
-    voice.table = wavetables[t < kNumWavetables - 1 ? t : kNumWavetables - 1];
+    voice.table = kWavetables[t < kNumWavetables - 1 ? t : kNumWavetables - 1];
   }
   const double value = voice.gate ? voice.attack : voice.release;
   const double rate = voiceSampleRate.load(std::memory_order_relaxed);
@@ -272,7 +242,7 @@ void RenderVoices(Voice* voices, int numVoices, double* out, int count) noexcept
 
 const double* Wavetable(int index) noexcept {
   if (index < 0 || index >= kNumWavetables) return nullptr;
-  return wavetables[index];
+  return kWavetables[index];
 }
 
 int32_t PitchIncrement(int pitch) noexcept {

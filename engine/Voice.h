@@ -53,9 +53,8 @@ constexpr double kVoiceReleaseTarget = -1.0 / 9.0;
 // semitones of a table rounded to three decimals.
 double pitchToFrequency(int pitch);
 
-// Builds the process-wide wavetables on first use and the increment table when
-// the rate changes, then clears the voice's oscillator and offsets. Allocates
-// nothing; call from reset with the plug-in lock held.
+// Builds the process-wide increment table when the rate changes, then clears the voice's oscillator
+// and offsets. Allocates nothing; call from reset with the plug-in lock held.
 void ResetVoice(Voice& voice, double sampleRate);
 
 // Applies the voice parameters "Tune" (6), "Velocity" (7), "Octave Up" (8),
@@ -76,7 +75,8 @@ void RenderVoice(Voice& voice, double* out, int count) noexcept;
 // RenderVoice for each voice in turn, with the same result, faster.
 void RenderVoices(Voice* voices, int numVoices, double* out, int count) noexcept;
 
-// Read access to the process-wide tables (valid after the first ResetVoice).
+// Read access to the process-wide tables (the increment table is valid after
+// the first ResetVoice, the wavetables always).
 const double* Wavetable(int index) noexcept;
 int32_t PitchIncrement(int pitch) noexcept;
 double VoiceSampleRate() noexcept;
