@@ -6,6 +6,7 @@
 
 #include "framework/IPlugBase.h"
 #include "framework/Text.h"
+#include "framework/platform/Files.h"
 
 // Program (.fxp) and bank (.fxb) files: big-endian headers around our own
 // little-endian state, or (read only) plain lists of big-endian floats.
@@ -75,7 +76,9 @@ bool WriteFile(const char* path, const Bytes& bytes) {
 
 bool ReadFile(const char* path, Bytes* bytes) {
   if (path == nullptr || path[0] == '\0') return false;
-  std::FILE* file = std::fopen(path, "rb");
+  // Only a regular file: the start-up bank's name comes from the INI file,
+  // and a FIFO or a device there would block the host while it builds us.
+  std::FILE* file = Files::OpenRegularFile(path);
   if (file == nullptr) return false;
   bool ok = true;
   uint8_t buffer[16384];

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <limits>
 #include <string>
 #include <vector>
@@ -12,6 +14,12 @@
 #include "instrument/ParameterIds.h"
 #include "instrument/REDI.h"
 #include "support/TempFolder.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -232,6 +240,23 @@ TEST_F(ProgramFilesTest, ForeignOrUnknownFilesAreRefusedBeforeAnythingChanges) {
   const std::string noFolder = folder.File("no-such-folder") + "/x.fxb";
   EXPECT_FALSE(target.SaveBankFile(noFolder.c_str()));
 }
+
+#ifndef _WIN32
+// The start-up bank is named in the INI file; a FIFO there would block the
+// host while it builds the plug-in, waiting for a writer that never comes.
+TEST_F(ProgramFilesTest, OnlyRegularFilesAreRead) {
+  const std::string fifo = folder.File("bank.fxb");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  BlankREDI target(nullptr);
+  auto loaded = std::async(std::launch::async, [&] { return target.LoadBankFile(fifo.c_str()); });
+  if (loaded.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+    close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // release the waiting reader
+    FAIL() << "reading a FIFO waited for a writer";
+  }
+  EXPECT_FALSE(loaded.get());
+  EXPECT_FALSE(target.LoadProgramFile(folder.Path().c_str()));
+}
+#endif
 
 TEST_F(ProgramFilesTest, ParameterListProgramSetsNormalisedValuesAndCapturesThem) {
   Bytes file;

@@ -13,7 +13,7 @@
 namespace {
 
 constexpr int kMaxFrames = 8192;
-constexpr long kFrameBudget = 1L << 15;  // per input, to keep runs quick
+constexpr long kFrameBudget = 1L << 14;  // per input, to keep runs quick
 
 // Takes the input apart; past its end every read yields zeros.
 class Bytes {

@@ -32,11 +32,13 @@ void Play(const std::string& path, double hostRate) {
   if (!player.OpenWav(path.c_str())) return;
   player.TriggerWav();
   std::vector<double> left(static_cast<size_t>(tick)), right(left.size());
-  for (int t = 0; t < 400; ++t) {
+  // Until the file has played out (and a few ticks of silence after it).
+  for (int t = 0, after = 0; t < 400 && after < 3; ++t) {
     player.RenderWav(left.data(), right.data(), tick);
     for (int i = 0; i < tick; ++i)
       fuzz::Require(std::isfinite(left[i]) && std::isfinite(right[i]), "non-finite sample");
-    if (t == 200) player.ReleaseWav();
+    if (t == 20) player.ReleaseWav();
+    if (player.remaining == 0) ++after;
   }
 }
 
