@@ -34,6 +34,13 @@ Vec<S> ZeroNaN(Vec<S> v) {
   return S::And(v, S::Ordered(v));
 }
 
+// The clamp of a value that cannot be NaN: an input already cleared of NaN,
+// or a state (always a clamp's result, so within +-64) plus the offset.
+template <class S>
+Vec<S> ClampNumber(Vec<S> v) {
+  return S::Min(S::Max(v, S::Set1(-64.0)), S::Set1(64.0));
+}
+
 // BandPassPair's state clamp: into +-64, NaN to +0. Max leaves a NaN lane at
 // -64; the mask of v's own order then clears it.
 template <class S>
@@ -83,9 +90,9 @@ struct PairLanes {
     const V y1 = S::Add(y1a, d);
     const V y2 = S::Add(y2a, d);
     const V u = S::Add(S::Add(S::Mul(c2a, y2), S::Mul(c1a, y1)), S::Mul(b0a, S::Sub(x, x2)));
-    x2a = ClampState<S>(x1);
-    x1a = ClampState<S>(x);
-    y2a = ClampState<S>(y1);
+    x2a = ClampNumber<S>(x1);
+    x1a = ClampNumber<S>(x);
+    y2a = ClampNumber<S>(y1);
     y1a = ClampState<S>(u);
 
     const V x1s = S::Add(x1b, d);
@@ -93,9 +100,9 @@ struct PairLanes {
     const V y1s = S::Add(y1b, d);
     const V y2s = S::Add(y2b, d);
     const V v = S::Add(S::Add(S::Mul(c1b, y1s), S::Mul(c2b, y2s)), S::Mul(b0b, S::Sub(u, x2s)));
-    x2b = ClampState<S>(x1s);
-    x1b = ClampState<S>(u);
-    y2b = ClampState<S>(y1s);
+    x2b = ClampNumber<S>(x1s);
+    x1b = y1a;  // the same clamp of u
+    y2b = ClampNumber<S>(y1s);
     y1b = ClampState<S>(v);
 
     d = S::Negate(d);

@@ -207,6 +207,7 @@ void RenderFourVoices(Voice* const voices[kVoicesAtOnce], double* out, int count
   }
   for (int i = 0; i < count; ++i) {
     double sum = out[i];
+#pragma GCC unroll 4
     for (int k = 0; k < kVoicesAtOnce; ++k) {
       const double w = table[k][phase[k] >> 16];
       phase[k] = (phase[k] + increment[k]) & kPhaseMask;
