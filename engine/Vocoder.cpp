@@ -13,6 +13,8 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr double kSecondFrequencyRatio = 0.829;
 constexpr double kVocoderGain = 0.05;
 constexpr int kTickBufferCount = 10;
+constexpr int kPairBufferCount = 4;
+constexpr int kMaxLanes = 4;
 constexpr int kSustainController = 64;
 constexpr int kMappableControllers = 120;
 
@@ -38,6 +40,13 @@ double Finite(double x) { return std::isfinite(x) ? x : 0.0; }
 
 void CopyFinite(double* destination, const double* source, int count) {
   for (int i = 0; i < count; ++i) destination[i] = Finite(source[i]);
+}
+
+void Interleave(double* pairs, const double* left, const double* right, int count) {
+  for (int i = 0; i < count; ++i) {
+    pairs[2 * i] = left[i];
+    pairs[2 * i + 1] = right[i];
+  }
 }
 
 double SumOfMagnitudes(const double* buffer, int count) {
@@ -68,6 +77,12 @@ bool On(double value) { return value >= 0.5; }
 Vocoder::Vocoder(VocoderHost& host, MidiQueue& midiQueue, HeldNotes& heldNotes)
     : host(host), midiQueue(midiQueue), heldNotes(heldNotes) {
   SetVibratoSpeed(5.5);
+}
+
+uint32_t Vocoder::NoiseState() noexcept { return noiseState.load(std::memory_order_relaxed); }
+
+void Vocoder::SetNoiseState(uint32_t state) noexcept {
+  noiseState.store(state, std::memory_order_relaxed);
 }
 
 // ---- Reset ----
@@ -123,7 +138,8 @@ void Vocoder::ResetState(double rate) {
 void Vocoder::AllocateTickBuffers(int samples) {
   // The new block exists before the old one is freed, so a resize always
   // yields new addresses.
-  std::unique_ptr<double[]> storage(new double[static_cast<size_t>(samples) * kTickBufferCount]());
+  constexpr int kPerSample = kTickBufferCount + kPairBufferCount * kNumChannels + 2 * kMaxLanes;
+  std::unique_ptr<double[]> storage(new double[static_cast<size_t>(samples) * kPerSample]());
   double* next = storage.get();
   for (double** buffers : {modulatorBuf, bandBuf, carrierBuf, noiseBuf, vocoderBuf}) {
     for (int ch = 0; ch < kNumChannels; ++ch) {
@@ -131,6 +147,11 @@ void Vocoder::AllocateTickBuffers(int samples) {
       next += samples;
     }
   }
+  for (double** pairs : {&modulatorPairs, &carrierPairs, &noisePairs, &outputPairs}) {
+    *pairs = next;
+    next += kNumChannels * samples;
+  }
+  accentLanes = next;
   tickStorage = std::move(storage);
   allocatedTickSamples = samples;
   invTickSamples = 1.0 / samples;
@@ -470,7 +491,7 @@ void Vocoder::RenderSources(const double* const inputs[kNumInputs], int count) n
   double* carrierRight = carrierBuf[1];
   Clear(carrierLeft, tickSamples);
   if (keyboardOn && keyboardLevel > 0.0) {
-    for (Voice& voice : voices) RenderVoice(voice, carrierLeft, count);
+    RenderVoices(voices, kNumVoices, carrierLeft, count);
     for (int i = 0; i < count; ++i) {
       carrierLeft[i] *= keyboardLevel;
       carrierRight[i] = carrierLeft[i];  // the voices are mono
@@ -522,17 +543,66 @@ void Vocoder::ProcessBands(int count) noexcept {
   Clear(vocoderBuf[1], tickSamples);
   if (!(vocoderBalance > 0.0)) return;  // the vocoder is not heard
   const int carrierBands = vocoderMode != 0 ? kNumBands : kStandardCarrierBands;
+  // In the standard mode the top bands shape the noise alone.
+  const bool noiseBands = carrierBands < kNumBands && noiseLevel > 0.0;
+  if (bandPath != BandPath::kScalar) {
+    ProcessBandLanes(count, carrierBands, noiseBands);
+    return;
+  }
   for (int b = 0; b < carrierBands; ++b) {
     Band(0, b, modulatorBuf[0], carrierBuf, count);
     Band(1, b, modulatorBuf[1], carrierBuf, count);
   }
-  // In the standard mode the top bands shape the noise alone.
-  if (carrierBands < kNumBands && noiseLevel > 0.0) {
+  if (noiseBands) {
     for (int b = carrierBands; b < kNumBands; ++b) {
       Band(0, b, modulatorBuf[0], noiseBuf, count);
       Band(1, b, modulatorBuf[1], noiseBuf, count);
     }
   }
+}
+
+// The bands in vector lanes: the same operations as Band() below in each
+// lane, the outputs added in the same band order, the accent summed in the
+// same band, channel and sample order.
+void Vocoder::ProcessBandLanes(int count, int carrierBands, bool noiseBands) noexcept {
+  Interleave(modulatorPairs, modulatorBuf[0], modulatorBuf[1], count);
+  Interleave(carrierPairs, carrierBuf[0], carrierBuf[1], count);
+  if (noiseBands) Interleave(noisePairs, noiseBuf[0], noiseBuf[1], count);
+  Clear(outputPairs, kNumChannels * count);
+  const BandPiece piece{modulatorPairs, outputPairs, count, micLevel, bias, limit};
+  double* envelopes[2] = {accentLanes, accentLanes + kMaxLanes * count};
+  AccentRelay accent{nullptr, 0, envelopes[0], accentSum};
+  const int bands = noiseBands ? kNumBands : carrierBands;
+  int b = 0;
+  while (b < bands) {
+    const BandUnit first = Unit(b, carrierBands);
+    if (bandPath == BandPath::kAvx && b + 1 < bands && fixedBands[b + 1] == first.fixed) {
+      RunBandPairAvx(first, Unit(b + 1, carrierBands), piece, accent);
+      b += 2;
+    } else {
+      RunBandSse2(first, piece, accent);
+      b += 1;
+    }
+    accent.current = accent.current == envelopes[0] ? envelopes[1] : envelopes[0];
+  }
+  // The last band's envelopes end the chain.
+  for (int k = 0; k < accent.previousLanes * count; ++k) accent.sum += accent.previous[k];
+  accentSum = accent.sum;
+  for (int i = 0; i < count; ++i) {
+    vocoderBuf[0][i] = outputPairs[2 * i];
+    vocoderBuf[1][i] = outputPairs[2 * i + 1];
+  }
+}
+
+BandUnit Vocoder::Unit(int b, int carrierBands) noexcept {
+  const bool fixed = fixedBands[b];
+  // A fixed band passes the full carrier, even among the noise bands.
+  const double* carrier = fixed || b < carrierBands ? carrierPairs : noisePairs;
+  return {{&analysisBands[0][b], &analysisBands[1][b]},
+          {&envelopeFilters[0][b], &envelopeFilters[1][b]},
+          {&synthesisBands[0][b], &synthesisBands[1][b]},
+          carrier,
+          fixed};
 }
 
 // Three passes over the piece, so each filter's state stays hot.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/BandLanes.h"
 #include "engine/BandPassPair.h"
 #include "engine/EnsembleUnit.h"
 #include "engine/Filter.h"
@@ -64,6 +65,11 @@ class Vocoder {
   void SetSustain(int value) noexcept;
   void AllNotesOff() noexcept;
 
+  // The noise generator's state, shared by every engine in the process; lets
+  // tests give two engines the same noise.
+  static uint32_t NoiseState() noexcept;
+  static void SetNoiseState(uint32_t state) noexcept;
+
   bool IsReady() const { return tickSamples > 0; }
   int TickSamples() const { return tickSamples; }
   int TickRemaining() const { return tickRemaining; }
@@ -80,10 +86,21 @@ class Vocoder {
 
   // Per-tick buffers, index 0 left, 1 right; all ten share one allocation.
   double* modulatorBuf[kNumChannels] = {};
-  double* bandBuf[kNumChannels] = {};
+  double* bandBuf[kNumChannels] = {};  // the scalar bands' envelopes
   double* carrierBuf[kNumChannels] = {};
   double* noiseBuf[kNumChannels] = {};
   double* vocoderBuf[kNumChannels] = {};
+  // The vector band paths' buffers: (left, right) pairs per sample, and two
+  // bands' worth of envelopes (up to four lanes) for the accent sum.
+  double* modulatorPairs = nullptr;
+  double* carrierPairs = nullptr;
+  double* noisePairs = nullptr;
+  double* outputPairs = nullptr;
+  double* accentLanes = nullptr;
+
+  // How the bands are computed: the scalar reference or a vector path, all
+  // bit-identical. Must be available on this processor (BandPathAvailable).
+  BandPath bandPath = BestBandPath();
 
   BandPassPair analysisBands[kNumChannels][kNumBands];
   BandPassPair synthesisBands[kNumChannels][kNumBands];
@@ -133,6 +150,8 @@ class Vocoder {
   void UpdateControls() noexcept;
   void RenderSources(const double* const inputs[kNumInputs], int count) noexcept;
   void ProcessBands(int count) noexcept;
+  void ProcessBandLanes(int count, int carrierBands, bool noiseBands) noexcept;
+  BandUnit Unit(int b, int carrierBands) noexcept;
   void Band(int ch, int b, const double* modulator, double* const carriers[kNumChannels],
             int count) noexcept;
   void Mix(double* outLeft, double* outRight, int count) noexcept;

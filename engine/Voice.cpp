@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <mutex>
 
+#include "engine/Wavetables.h"
 #include "instrument/ParameterIds.h"
 
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kHalfPi = 1.5707963267948966;
 constexpr int kSemitoneCount = 136;  // notes 0..135 span pitches 0..17280
 constexpr uint32_t kPhaseMask = (1u << kVoicePhaseBits) - 1u;
 
@@ -42,38 +42,9 @@ const SemitoneTables& Semitones() {
 // increment table is rewritten by whichever instance resets last, possibly
 // while another instance renders, hence the relaxed atomics (plain loads and
 // stores on the targets we build for).
-double wavetables[kNumWavetables][kWavetableSize];
-std::once_flag wavetablesBuilt;
 std::atomic<int32_t> incrementTable[kMaxPitch + 1];
 std::atomic<double> voiceSampleRate{0.0};
 std::mutex incrementTableMutex;
-
-int HarmonicCount(int table) {
-  const double a = table == 2 ? 2.0000000000000004 : std::pow(1.4142135623730951, table);
-  return static_cast<int>(std::round(2048.0 / a));
-}
-
-// Sawtooth tables, table t band-limited to 2048 / sqrt(2)^t harmonics with a
-// raised-cosine taper. Each sine is computed once and added to every table
-// that holds the harmonic, in ascending harmonic order per table.
-void BuildWavetables() {
-  int harmonics[kNumWavetables];
-  for (int t = 0; t < kNumWavetables; ++t) harmonics[t] = HarmonicCount(t);
-  for (auto& table : wavetables)
-    for (double& sample : table) sample = 0.0;
-  for (int h = 1; h <= harmonics[0]; ++h) {
-    double amplitude[kNumWavetables];
-    int tableCount = 0;
-    for (int t = 0; t < kNumWavetables && harmonics[t] >= h; ++t, ++tableCount) {
-      amplitude[t] =
-          h == 1 ? 0.5 : (0.54 + 0.46 * std::cos((h - 1) * kHalfPi / (harmonics[t] - 1))) * 0.5 / h;
-    }
-    for (int k = 0; k < kWavetableSize; ++k) {
-      const double s = std::sin(h * kTwoPi * k / kWavetableSize);
-      for (int t = 0; t < tableCount; ++t) wavetables[t][k] += amplitude[t] * s;
-    }
-  }
-}
 
 void BuildIncrementTable(double sampleRate) {
   for (int p = 0; p <= kMaxPitch; ++p) {
@@ -107,7 +78,6 @@ double pitchToFrequency(int pitch) {
 }
 
 void ResetVoice(Voice& voice, double sampleRate) {
-  std::call_once(wavetablesBuilt, BuildWavetables);
   {
     std::lock_guard<std::mutex> guard(incrementTableMutex);
     if (sampleRate != voiceSampleRate.load(std::memory_order_relaxed)) {
@@ -181,9 +151,16 @@ void UpdateVoicePitch(Voice& voice, double bend) noexcept {
       k *= 0.7071067811865476;
       t += 1;
     }
-    voice.table = wavetables[t < kNumWavetables - 1 ? t : kNumWavetables - 1];
+    voice.table = kWavetables[t < kNumWavetables - 1 ? t : kNumWavetables - 1];
   }
-  voice.coefficient = EnvelopeCoefficient(voice.gate ? voice.attack : voice.release);
+  const double value = voice.gate ? voice.attack : voice.release;
+  const double rate = voiceSampleRate.load(std::memory_order_relaxed);
+  if (value != voice.tickEnvelopeValue || rate != voice.tickEnvelopeRate) {
+    voice.tickCoefficient = EnvelopeCoefficient(value);
+    voice.tickEnvelopeValue = value;
+    voice.tickEnvelopeRate = rate;
+  }
+  voice.coefficient = voice.tickCoefficient;
 }
 
 void RenderVoice(Voice& voice, double* out, int count) noexcept {
@@ -207,9 +184,66 @@ void RenderVoice(Voice& voice, double* out, int count) noexcept {
   voice.active = level > 0.0;
 }
 
+namespace {
+
+constexpr int kVoicesAtOnce = 4;
+
+// RenderVoice for four voices side by side: four independent envelope chains
+// per sample instead of one, each sample summed in the voices' order.
+void RenderFourVoices(Voice* const voices[kVoicesAtOnce], double* out, int count) noexcept {
+  const double* table[kVoicesAtOnce];
+  uint32_t increment[kVoicesAtOnce], phase[kVoicesAtOnce];
+  double target[kVoicesAtOnce], coefficient[kVoicesAtOnce], amplitude[kVoicesAtOnce];
+  double level[kVoicesAtOnce];
+  for (int k = 0; k < kVoicesAtOnce; ++k) {
+    const Voice& voice = *voices[k];
+    table[k] = voice.table;
+    increment[k] = static_cast<uint32_t>(voice.increment);
+    phase[k] = voice.phase & kPhaseMask;
+    target[k] = voice.target;
+    coefficient[k] = voice.coefficient;
+    amplitude[k] = voice.amplitude;
+    level[k] = voice.level;
+  }
+  for (int i = 0; i < count; ++i) {
+    double sum = out[i];
+#pragma GCC unroll 4
+    for (int k = 0; k < kVoicesAtOnce; ++k) {
+      const double w = table[k][phase[k] >> 16];
+      phase[k] = (phase[k] + increment[k]) & kPhaseMask;
+      level[k] = (target[k] - level[k]) * coefficient[k] + level[k];
+      ClampLevel(level[k]);
+      sum += level[k] * amplitude[k] * w;
+    }
+    out[i] = sum;
+  }
+  for (int k = 0; k < kVoicesAtOnce; ++k) {
+    Voice& voice = *voices[k];
+    voice.phase = phase[k];
+    voice.level = level[k];
+    voice.active = level[k] > 0.0;
+  }
+}
+
+}  // namespace
+
+void RenderVoices(Voice* voices, int numVoices, double* out, int count) noexcept {
+  Voice* sounding[kVoicesAtOnce];
+  int waiting = 0;
+  for (int v = 0; v < numVoices; ++v) {
+    if (!voices[v].active || voices[v].table == nullptr) continue;
+    sounding[waiting++] = &voices[v];
+    if (waiting == kVoicesAtOnce) {
+      RenderFourVoices(sounding, out, count);
+      waiting = 0;
+    }
+  }
+  for (int k = 0; k < waiting; ++k) RenderVoice(*sounding[k], out, count);
+}
+
 const double* Wavetable(int index) noexcept {
   if (index < 0 || index >= kNumWavetables) return nullptr;
-  return wavetables[index];
+  return kWavetables[index];
 }
 
 int32_t PitchIncrement(int pitch) noexcept {

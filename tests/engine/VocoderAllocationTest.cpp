@@ -84,6 +84,17 @@ TEST(VocoderAllocation, FullLoadProcessingAllocatesNothing) {
   }
 }
 
+TEST(VocoderAllocation, EveryBandPathAllocatesNothing) {
+  for (BandPath path : {BandPath::kScalar, BandPath::kSse2, BandPath::kAvx}) {
+    if (!BandPathAvailable(path)) continue;
+    VocoderRig rig(48000.0);
+    rig.vocoder.bandPath = path;
+    FullLoad(rig);
+    rig.vocoder.ApplyParameter(kSynthesisFixed1 + 2, 1.0);  // a band on its own
+    EXPECT_EQ(AllocationsWhileProcessing(rig), 0) << BandPathName(path);
+  }
+}
+
 TEST(VocoderAllocation, WavModulatorAllocatesNothing) {
   // Same rate (direct reads), a lower and a higher file rate (resampled).
   for (uint32_t fileRate : {44100u, 22050u, 96000u}) {

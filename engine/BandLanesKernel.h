@@ -1,0 +1,241 @@
+#pragma once
+
+// The fused band loop, written once for any lane width. Included only by the
+// translation units of the vector paths, each of which compiles it for its
+// own instruction set: everything here has internal linkage, so no copy built
+// for AVX can stand in for another path's.
+//
+// A lane type S supplies the vector V, kLanes, kBands (= kLanes / 2) and the
+// operations below. Each lane repeats the scalar code's operations in the
+// same order; the clamps and NaN rules are masks, never branches.
+
+#include "engine/BandLanes.h"
+
+namespace {
+
+template <class S>
+using Vec = typename S::V;
+
+// Lane l from objects[l]->field; built in registers, not through memory, so
+// that no vector load waits on scalar stores.
+template <class S, class T, class Owner>
+Vec<S> Gather(T* const objects[], double Owner::*field) {
+  return S::Make([&](int l) { return objects[l]->*field; });
+}
+
+template <class S, class T, class Owner>
+void Scatter(T* const objects[], double Owner::*field, Vec<S> v) {
+  S::Split(v, [&](int l, double value) { objects[l]->*field = value; });
+}
+
+// NaN lanes become +0, others pass.
+template <class S>
+Vec<S> ZeroNaN(Vec<S> v) {
+  return S::And(v, S::Ordered(v));
+}
+
+// The clamp of a value that cannot be NaN: an input already cleared of NaN,
+// or a state (always a clamp's result, so within +-64) plus the offset.
+template <class S>
+Vec<S> ClampNumber(Vec<S> v) {
+  return S::Min(S::Max(v, S::Set1(-64.0)), S::Set1(64.0));
+}
+
+// BandPassPair's state clamp: into +-64, NaN to +0. Max leaves a NaN lane at
+// -64; the mask of v's own order then clears it.
+template <class S>
+Vec<S> ClampState(Vec<S> v) {
+  return S::And(S::Min(S::Max(v, S::Set1(-64.0)), S::Set1(64.0)), S::Ordered(v));
+}
+
+// BandPassPair::Step across lanes.
+template <class S>
+struct PairLanes {
+  using V = Vec<S>;
+  explicit PairLanes(BandPassPair* const* p) : pairs(p) {
+    b0a = Gather<S>(p, &BandPassPair::b0First);
+    c1a = Gather<S>(p, &BandPassPair::c1First);
+    c2a = Gather<S>(p, &BandPassPair::c2First);
+    b0b = Gather<S>(p, &BandPassPair::b0Second);
+    c1b = Gather<S>(p, &BandPassPair::c1Second);
+    c2b = Gather<S>(p, &BandPassPair::c2Second);
+    gain = Gather<S>(p, &BandPassPair::gain);
+    x1a = Gather<S>(p, &BandPassPair::x1First);
+    x2a = Gather<S>(p, &BandPassPair::x2First);
+    y1a = Gather<S>(p, &BandPassPair::y1First);
+    y2a = Gather<S>(p, &BandPassPair::y2First);
+    x1b = Gather<S>(p, &BandPassPair::x1Second);
+    x2b = Gather<S>(p, &BandPassPair::x2Second);
+    y1b = Gather<S>(p, &BandPassPair::y1Second);
+    y2b = Gather<S>(p, &BandPassPair::y2Second);
+    d = Gather<S>(p, &BandPassPair::offset);
+  }
+
+  void Save() const {
+    Scatter<S>(pairs, &BandPassPair::x1First, x1a);
+    Scatter<S>(pairs, &BandPassPair::x2First, x2a);
+    Scatter<S>(pairs, &BandPassPair::y1First, y1a);
+    Scatter<S>(pairs, &BandPassPair::y2First, y2a);
+    Scatter<S>(pairs, &BandPassPair::x1Second, x1b);
+    Scatter<S>(pairs, &BandPassPair::x2Second, x2b);
+    Scatter<S>(pairs, &BandPassPair::y1Second, y1b);
+    Scatter<S>(pairs, &BandPassPair::y2Second, y2b);
+    Scatter<S>(pairs, &BandPassPair::offset, d);
+  }
+
+  V Step(V x) {
+    x = ZeroNaN<S>(x);
+    const V x1 = S::Add(x1a, d);
+    const V x2 = S::Add(x2a, d);
+    const V y1 = S::Add(y1a, d);
+    const V y2 = S::Add(y2a, d);
+    const V u = S::Add(S::Add(S::Mul(c2a, y2), S::Mul(c1a, y1)), S::Mul(b0a, S::Sub(x, x2)));
+    x2a = ClampNumber<S>(x1);
+    x1a = ClampNumber<S>(x);
+    y2a = ClampNumber<S>(y1);
+    y1a = ClampState<S>(u);
+
+    const V x1s = S::Add(x1b, d);
+    const V x2s = S::Add(x2b, d);
+    const V y1s = S::Add(y1b, d);
+    const V y2s = S::Add(y2b, d);
+    const V v = S::Add(S::Add(S::Mul(c1b, y1s), S::Mul(c2b, y2s)), S::Mul(b0b, S::Sub(u, x2s)));
+    x2b = ClampNumber<S>(x1s);
+    x1b = y1a;  // the same clamp of u
+    y2b = ClampNumber<S>(y1s);
+    y1b = ClampState<S>(v);
+
+    d = S::Negate(d);
+    return ZeroNaN<S>(S::Mul(v, gain));
+  }
+
+  BandPassPair* const* pairs;
+  V b0a, c1a, c2a, b0b, c1b, c2b, gain;
+  V x1a, x2a, y1a, y2a, x1b, x2b, y1b, y2b, d;
+};
+
+// Filter::Step across lanes, including its restart from silence after a
+// non-finite result.
+template <class S>
+struct LowpassLanes {
+  using V = Vec<S>;
+  explicit LowpassLanes(Lowpass* const* f) : filters(f) {
+    b0 = Gather<S>(f, &Filter::b0);
+    b1 = Gather<S>(f, &Filter::b1);
+    c1 = Gather<S>(f, &Filter::c1);
+    c2 = Gather<S>(f, &Filter::c2);
+    x1 = Gather<S>(f, &Filter::x1);
+    x2 = Gather<S>(f, &Filter::x2);
+    y1 = Gather<S>(f, &Filter::y1);
+    y2 = Gather<S>(f, &Filter::y2);
+    d = Gather<S>(f, &Filter::offset);
+  }
+
+  void Save() const {
+    Scatter<S>(filters, &Filter::x1, x1);
+    Scatter<S>(filters, &Filter::x2, x2);
+    Scatter<S>(filters, &Filter::y1, y1);
+    Scatter<S>(filters, &Filter::y2, y2);
+    Scatter<S>(filters, &Filter::offset, d);
+  }
+
+  V Step(V x) {
+    const V x1d = S::Add(x1, d);
+    const V x2d = S::Add(x2, d);
+    const V y1d = S::Add(y1, d);
+    const V y2d = S::Add(y2, d);
+    const V x0d = S::Add(x, d);
+    const V y =
+        S::Add(S::Add(S::Add(S::Mul(b0, S::Add(x0d, x2d)), S::Mul(b1, x1d)), S::Mul(c1, y1d)),
+               S::Mul(c2, y2d));
+    d = S::Negate(d);
+    const V finite = S::Less(S::Abs(y), S::Set1(__builtin_inf()));
+    x2 = S::And(x1d, finite);
+    x1 = S::And(x0d, finite);
+    y2 = S::And(y1d, finite);
+    y1 = S::And(y, finite);
+    return y1;
+  }
+
+  Lowpass* const* filters;
+  V b0, b1, c1, c2;
+  V x1, x2, y1, y2, d;
+};
+
+template <class S>
+struct BandLanes {
+  BandPassPair* analysis[S::kLanes];
+  Lowpass* envelope[S::kLanes];
+  BandPassPair* synthesis[S::kLanes];
+  const double* carrierPairs[S::kBands];
+};
+
+template <class S>
+BandLanes<S> LanesOf(const BandUnit* const bands[S::kBands]) {
+  BandLanes<S> lanes;
+  for (int k = 0; k < S::kBands; ++k) {
+    for (int ch = 0; ch < 2; ++ch) {
+      lanes.analysis[2 * k + ch] = bands[k]->analysis[ch];
+      lanes.envelope[2 * k + ch] = bands[k]->envelope[ch];
+      lanes.synthesis[2 * k + ch] = bands[k]->synthesis[ch];
+    }
+    lanes.carrierPairs[k] = bands[k]->carrierPairs;
+  }
+  return lanes;
+}
+
+// Adds the previous band's envelopes, lanes at a time, to the accent sum.
+inline void AddPendingAccent(double& sum, const double* pending, int lanes) {
+  for (int k = 0; k < lanes; ++k) sum += pending[k];
+}
+
+// Analysis, envelope and synthesis of kBands bands in one pass over the piece.
+template <class S>
+void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece, AccentRelay& accent) {
+  using V = Vec<S>;
+  const BandLanes<S> lanes = LanesOf<S>(bands);
+  const int count = piece.count;
+  double* out = piece.outputPairs;
+  const double* pending = accent.previous;
+  const int pendingLanes = accent.previousLanes;
+  double sum = accent.sum;
+  PairLanes<S> synthesis(lanes.synthesis);
+
+  if (bands[0]->fixed) {
+    for (int i = 0; i < count; ++i) {
+      S::AddToPair(out + 2 * i, synthesis.Step(S::Carrier(lanes.carrierPairs, i)));
+      AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
+    }
+    synthesis.Save();
+    accent.sum = sum;
+    accent.previousLanes = 0;
+    return;
+  }
+
+  const V mic = S::Set1(piece.micLevel);
+  const V bias = S::Set1(piece.bias);
+  const V limit = S::Set1(piece.limit);
+  const V zero = S::Set1(0.0);
+  double* envelopes = accent.current;
+  PairLanes<S> analysis(lanes.analysis);
+  LowpassLanes<S> smoothing(lanes.envelope);
+  for (int i = 0; i < count; ++i) {
+    const V band = analysis.Step(S::Modulator(piece.modulatorPairs, i));
+    const V h = S::Mul(smoothing.Step(S::Abs(band)), mic);
+    S::Split(h, [&](int l, double value) { envelopes[l * count + i] = value; });
+    const V s = S::Add(h, bias);
+    const V envelope =
+        S::Select(S::GreaterOrEqual(s, limit), limit, S::And(s, S::Greater(s, zero)));
+    const V carried = synthesis.Step(S::Carrier(lanes.carrierPairs, i));
+    S::AddToPair(out + 2 * i, S::Mul(carried, envelope));
+    AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
+  }
+  analysis.Save();
+  smoothing.Save();
+  synthesis.Save();
+  accent.sum = sum;
+  accent.previous = envelopes;
+  accent.previousLanes = S::kLanes;
+}
+
+}  // namespace
