@@ -33,6 +33,12 @@ class REDI : public Synth, private VocoderHost {
   // false when it could not be opened; the caller tells the user.
   bool LoadWavSource();
 
+  // The frequency tools of the band page, by tool number: edit the 80 band
+  // parameters in one step, then pass the new values to the engine, the host
+  // and the controls, in that order. Editor's thread; numbers that name no
+  // tool do nothing.
+  void ApplyBandTool(int tool);
+
   Vocoder vocoder;
   // The WAV file the modulator plays, absolute or relative to wavBaseFolder.
   std::string wavRequestedPath;

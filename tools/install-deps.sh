@@ -9,6 +9,7 @@ packages=(
   googletest libbenchmark-dev
   libsndfile1-dev libpng-dev zlib1g-dev
   sox espeak-ng locales-all
+  python3-cairo fonts-dejavu-core fonts-liberation2
   wine wine64 wine32:i386
 )
 

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 #include <vector>
 
 #include "framework/VST2.h"
+#include "instrument/ParameterIds.h"
+#include "instrument/REDI.h"
 #include "tests/vst/PluginInstance.h"
 
 namespace {
@@ -77,6 +80,53 @@ TEST(Concurrency, AudioThreadRunsWhileTheHostEditsEverything) {
   }
   audio.join();
   EXPECT_TRUE(finite);
+}
+
+// The frequency tools run on the editor's thread while the audio thread plays
+// and moves a band parameter through a learned controller, so both write and
+// read the same values.
+TEST(Concurrency, BandToolsRunWhileTheAudioThreadPlays) {
+  REDI plug(nullptr);
+  AEffect* effect = plug.Effect();
+  constexpr int kController = 20;
+  plug.controllerMap[kController] = kAnalysisFreq1 + 5;
+  effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  effect->dispatcher(effect, effSetBlockSize, 0, kBlock, nullptr, 0.0f);
+  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+
+  std::atomic<bool> finite{true};
+  std::thread audio([effect, &finite] {
+    std::vector<float> input(kBlock), left(kBlock), right(kBlock);
+    for (int i = 0; i < kBlock; ++i) input[static_cast<size_t>(i)] = std::sin(0.05f * i) * 0.5f;
+    float* inputs[4] = {input.data(), input.data(), input.data(), input.data()};
+    float* outputs[2] = {left.data(), right.data()};
+    for (int block = 0; block < kBlocks; ++block) {
+      EventList events({MidiEvent(0, 0x90, 48 + block % 24, 100),
+                        MidiEvent(kBlock / 4, 0xB0, kController, block % 128),
+                        MidiEvent(kBlock / 2, 0x80, 48 + (block + 12) % 24, 0)});
+      effect->dispatcher(effect, effProcessEvents, 0, 0, events.List(), 0.0f);
+      effect->processReplacing(effect, inputs, outputs, kBlock);
+      for (int i = 0; i < kBlock; ++i) {
+        if (!std::isfinite(left[static_cast<size_t>(i)]) ||
+            !std::isfinite(right[static_cast<size_t>(i)]))
+          finite = false;
+      }
+    }
+  });
+  for (int round = 0; round < kEdits; ++round) {
+    plug.ApplyBandTool(round % 32);
+    // Room for whole audio blocks between two tools, so that the tools' writes
+    // meet reads that no lock orders before them.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  audio.join();
+  effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
+  EXPECT_TRUE(finite);
+  for (int i = kAnalysisFreq1; i < kBias; ++i) {
+    const IParameter* param = plug.GetParam(i);
+    EXPECT_TRUE(param->Value() >= param->Min() && param->Value() <= param->Max()) << param->Name();
+  }
 }
 
 }  // namespace
