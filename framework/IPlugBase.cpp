@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "editor/IGraphics.h"
 #include "framework/IHost.h"
 #include "framework/Text.h"
 
@@ -63,7 +64,10 @@ IPlugBase::IPlugBase(IHost* hostInterface, const Identity& identity)
   BuildChannels(identity.channelIO);
 }
 
-IPlugBase::~IPlugBase() = default;
+// The editor goes first: its controls refer to the parameters. Nothing of the
+// derived classes is left at this point, so an editor must not call plug-in
+// hooks while it is destroyed.
+IPlugBase::~IPlugBase() { delete editor; }
 
 void IPlugBase::BuildChannels(const char* channelIO) {
   int maxInputs = 0;
@@ -132,7 +136,19 @@ void IPlugBase::NotifyAllParamsChanged() {
 }
 
 void IPlugBase::RefreshParamControls() {
-  // Without an editor there are no controls to move.
+  if (editor == nullptr) return;
+  for (int i = 0; i < NParams(); ++i) editor->SetParamFromPlug(i, params[i].Value(), false);
+}
+
+void IPlugBase::AttachEditor(IGraphics* graphics) {
+  ScopedLock guard(lock);
+  if (graphics == nullptr || graphics == editor) return;
+  for (int i = 0; i < NParams(); ++i) graphics->SetParamFromPlug(i, params[i].ToNormalized(), true);
+  // No editor thread yet: the first values become the controls' defaults now.
+  graphics->ApplyPendingParamValues();
+  graphics->PrepDraw();
+  delete editor;
+  editor = graphics;
 }
 
 void IPlugBase::ReportProgramChange() {
@@ -150,6 +166,7 @@ void IPlugBase::HostSetParameter(int index, float normalizedValue) {
   IParameter* param = GetParam(index);
   double x = normalizedValue;
   if (param == nullptr || !LimitNormalized(&x)) return;
+  if (editor != nullptr) editor->SetParamFromPlug(index, x, true);
   param->SetNormalized(x);
   ParamChanged(index);
 }
@@ -159,6 +176,7 @@ bool IPlugBase::HostSetParameterFromText(int index, const char* text) {
   IParameter* param = GetParam(index);
   double v = 0.0;
   if (param == nullptr || !param->ValueFromText(text, &v)) return false;
+  if (editor != nullptr) editor->SetParamFromPlug(index, v, false);
   param->SetClamped(v);
   ParamChanged(index);
   return true;

@@ -55,9 +55,17 @@ class IPlugBase {
   virtual int LoadState(const IChunk& chunk, int pos) { return UnserializeParams(chunk, pos); }
   virtual bool CompareState(const uint8_t* data, int size, int pos) const;
   virtual void WindowResized() {}
+  // The editor changed its size.
+  virtual void ResizeEditor(int /*width*/, int /*height*/) {}
   virtual void HostIdentified() {}
   virtual void ProgramChangedByHost() {}
+  // Moves the editor's controls to the parameters' values.
   virtual void RefreshParamControls();
+  // Construction: hands the editor every parameter's value (its controls'
+  // defaults), creates its drawing surfaces and keeps it. The plug-in owns
+  // the editor from then on.
+  virtual void AttachEditor(IGraphics* graphics);
+  IGraphics* GetGUI() const { return editor; }
   virtual void ChangeSampleRate(double rate) { sampleRate = rate; }
   virtual void ChangeBlockSize(int frames);
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "editor/IGraphics.h"
 #include "framework/Text.h"
 
 namespace {
@@ -108,6 +109,17 @@ void IPlugVST::ResizeEditor(int width, int height) {
   editorRect.bottom = static_cast<VstInt16>(height);
   editorRect.right = static_cast<VstInt16>(width);
   WindowResized();
+}
+
+void IPlugVST::AttachEditor(IGraphics* graphics) {
+  ScopedLock guard(Lock());
+  IPlugBase::AttachEditor(graphics);
+  if (editor == nullptr) return;
+  if (editor->HasNativeWindow()) effect.flags |= effFlagsHasEditor;
+  editorRect.top = 0;
+  editorRect.left = 0;
+  editorRect.bottom = static_cast<VstInt16>(editor->Height());
+  editorRect.right = static_cast<VstInt16>(editor->Width());
 }
 
 void IPlugVST::SetLatencySamples(int frames) {
@@ -223,10 +235,14 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       *static_cast<ERect**>(ptr) = &editorRect;
       return 1;
     case effEditOpen:
+      if (editor == nullptr || !editor->OpenWindow(ptr)) return 0;
+      EditorOpened();
+      return 1;
     case effEditClose:
-      // The editor window belongs to the drawing layer; without an attached
-      // editor there is nothing to open or close.
-      return 0;
+      if (editor == nullptr) return 0;
+      EditorClosed();
+      editor->CloseWindow();
+      return 1;
     case effEditIdle:
     case effIdle:
       IdleHook();

@@ -23,7 +23,9 @@ class IPlugVST : public IPlugBase {
 
   // Identifies the host once and adapts the channels to it.
   void HostSpecificSetup();
-  void ResizeEditor(int width, int height);
+  void ResizeEditor(int width, int height) override;
+  // Hosts see an editor only when it brings a window of its own.
+  void AttachEditor(IGraphics* graphics) override;
   const ERect& EditorRect() const { return editorRect; }
   void SetLatencySamples(int frames);
 

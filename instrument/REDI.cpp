@@ -1,5 +1,6 @@
 #include "instrument/REDI.h"
 
+#include "editor/IGraphics.h"
 #include "framework/Text.h"
 
 const IPlugBase::Identity REDI::kIdentity = {
@@ -7,6 +8,8 @@ const IPlugBase::Identity REDI::kIdentity = {
 
 REDI::REDI(IHost* host) : Synth(host, kIdentity), vocoder(*this, midiQueue, heldNotes) {
   InitParameters();
+  BuildEditorLayout();
+  AttachEditor(editorObject);
   // The user's start-up bank when it loads, else the factory bank.
   if (!LoadBankFile(startupBank.c_str())) {
     startupBank.clear();
@@ -15,6 +18,12 @@ REDI::REDI(IHost* host) : Synth(host, kIdentity), vocoder(*this, midiQueue, held
 }
 
 REDI::~REDI() = default;
+
+void REDI::BuildEditorLayout() {
+  if (editorObject == nullptr) return;
+  const IBitmap background = editorObject->LoadIBitmap(1, "resources/img/back.png");
+  if (background.bitmap != nullptr) editorObject->AttachBackground(background);
+}
 
 void REDI::InitProgram() {
   Synth::InitProgram();

@@ -15,6 +15,7 @@ class REDI : public Synth, private VocoderHost {
   ~REDI() override;
 
   void InitParameters() override;
+  void BuildEditorLayout() override;
   void InitProgram() override;
   void ResetState() override;
   void ParamChanged(int index) override;

@@ -25,6 +25,8 @@ class Synth : public IPlugVST {
 
   virtual void AllNotesOff() {}
   virtual void InitParameters() {}
+  // Builds the editor's controls; the plug-in class attaches the editor after.
+  virtual void BuildEditorLayout() {}
 
   // ---- Program operations (editor's thread; each takes the plug-in lock) ----
   // The start-up bank if it loads, else the factory bank.
@@ -75,6 +77,11 @@ class Synth : public IPlugVST {
   std::string documentsFolder;
   std::string programFolder;  // offered for program and bank files
   std::string startupBank;    // bank file loaded at start-up; empty = none
+
+  static constexpr int kEditorWidth = 800;
+  static constexpr int kEditorHeight = 360;
+  // Made by the constructor; the framework owns it once it is attached.
+  IGraphics* editorObject = nullptr;
 
   // Registered with a microtuning master from the end of construction to the
   // start of destruction.

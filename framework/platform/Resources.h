@@ -10,3 +10,8 @@
 // life of the library. Returns false when there is none.
 bool FindLibraryResource(const char* type, const char* name, const unsigned char** data,
                          std::size_t* size);
+
+// Finds the resource of the given type with a numeric id (the editor's
+// bitmaps are type "PNG", ids 1 to 14). Same contract as FindLibraryResource.
+bool FindLibraryResourceById(const char* type, int id, const unsigned char** data,
+                             std::size_t* size);

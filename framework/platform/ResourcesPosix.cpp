@@ -7,6 +7,16 @@
 extern const unsigned char factoryBank[];
 extern const unsigned long factoryBank_size;
 
+// The editor's bitmaps under their numeric ids; only the files that exist are
+// embedded, so the table may be empty.
+struct EmbeddedPng {
+  int id;
+  const unsigned char* data;
+  const unsigned long* size;
+};
+extern const EmbeddedPng kEmbeddedPngs[];
+extern const unsigned long kEmbeddedPngCount;
+
 namespace {
 
 struct EmbeddedResource {
@@ -29,6 +39,19 @@ bool FindLibraryResource(const char* type, const char* name, const unsigned char
     if (std::strcmp(r.type, type) == 0 && std::strcmp(r.name, name) == 0) {
       *data = r.data;
       *size = *r.size;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool FindLibraryResourceById(const char* type, int id, const unsigned char** data,
+                             std::size_t* size) {
+  if (type == nullptr || std::strcmp(type, "PNG") != 0) return false;
+  for (unsigned long i = 0; i < kEmbeddedPngCount; ++i) {
+    if (kEmbeddedPngs[i].id == id && kEmbeddedPngs[i].data != nullptr) {
+      *data = kEmbeddedPngs[i].data;
+      *size = *kEmbeddedPngs[i].size;
       return true;
     }
   }

@@ -14,10 +14,7 @@ HMODULE OwnModule() {
   return module;
 }
 
-}  // namespace
-
-bool FindLibraryResource(const char* type, const char* name, const unsigned char** data,
-                         std::size_t* size) {
+bool FindResourceBytes(LPCSTR type, LPCSTR name, const unsigned char** data, std::size_t* size) {
   HMODULE module = OwnModule();
   HRSRC info = FindResourceA(module, name, type);
   if (info == nullptr) return false;
@@ -27,5 +24,20 @@ bool FindLibraryResource(const char* type, const char* name, const unsigned char
   *data = static_cast<const unsigned char*>(bytes);
   *size = SizeofResource(module, info);
   return true;
+}
+
+}  // namespace
+
+bool FindLibraryResource(const char* type, const char* name, const unsigned char** data,
+                         std::size_t* size) {
+  if (type == nullptr || name == nullptr) return false;
+  return FindResourceBytes(type, name, data, size);
+}
+
+bool FindLibraryResourceById(const char* type, int id, const unsigned char** data,
+                             std::size_t* size) {
+  // Numeric ids are 16-bit; anything else would be taken for a pointer.
+  if (type == nullptr || id < 1 || id > 0xFFFF) return false;
+  return FindResourceBytes(type, MAKEINTRESOURCEA(id), data, size);
 }
 #endif
