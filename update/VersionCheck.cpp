@@ -2,28 +2,26 @@
 
 #include <cstddef>
 
+#include "editor/IGraphics.h"
 #include "update/MakerSite.h"
 
 namespace {
-
-// Message-box buttons and icons, in the Windows numbers the editor uses.
-constexpr int kOkButton = 0, kYesNoButtons = 4, kErrorIcon = 0x10, kInformationIcon = 0x40;
 
 constexpr char kProgramName[] = "REDI";
 constexpr char kCheckTitle[] = "Check Online for Update";
 
 VersionMessage ErrorMessage() {
   return {std::string("An error occurred while contacting ") + kMakerSiteHost + ".", kCheckTitle,
-          kOkButton | kErrorIcon};
+          kMB_OK | kMB_ICONERROR};
 }
 
 VersionMessage InvalidReplyMessage() {
   return {std::string("Invalid call to ") + kMakerSiteHost + ".", kCheckTitle,
-          kOkButton | kErrorIcon};
+          kMB_OK | kMB_ICONERROR};
 }
 
 VersionMessage UpToDateMessage() {
-  return {"Your version is up to date.", kCheckTitle, kOkButton | kInformationIcon};
+  return {"Your version is up to date.", kCheckTitle, kMB_OK | kMB_ICONINFORMATION};
 }
 
 VersionMessage NewVersionMessage(const std::string& newVersion) {
@@ -31,7 +29,7 @@ VersionMessage NewVersionMessage(const std::string& newVersion) {
                            "\tYour version: \t" + kOwnVersionText + "\n" + "\tNew version: \t" +
                            newVersion + "\n" + "\nDo you want to go to " + MakerSiteAddress() +
                            " to get the new version?";
-  return {text, std::string("New Version of ") + kProgramName + " Detected", kYesNoButtons, true};
+  return {text, std::string("New Version of ") + kProgramName + " Detected", kMB_YESNO, true};
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -80,6 +78,14 @@ VersionMessage InterpretVersionReply(const VersionReply& reply) {
   if (LeadingNumber(bytes) <= kOwnVersionNumber) return UpToDateMessage();
   if (LeadingDigitCount(bytes) < 3) return InvalidReplyMessage();
   return NewVersionMessage(NewVersionText(bytes));
+}
+
+void CheckOnlineForUpdate(IGraphics* ui) {
+  if (ui == nullptr) return;
+  const VersionMessage message = InterpretVersionReply(FetchVersionReply(VersionServerInUse()));
+  const int answer = ui->ShowMessageBox(message.text.c_str(), message.title.c_str(), message.type);
+  // Only a real Yes opens the browser; a box that could not be shown is no consent.
+  if (message.offersDownload && answer == kIDYES) ui->OpenURL(DownloadPageAddress().c_str());
 }
 
 namespace {

@@ -1,4 +1,3 @@
-#ifndef _WIN32
 #include <curl/curl.h>
 
 #include <memory>
@@ -67,4 +66,3 @@ VersionReply FetchVersionReply(const VersionServer& server) {
   if (result != CURLE_OK || status != 200) return {};
   return {VersionReplyStatus::kReceived, std::move(sink.bytes)};
 }
-#endif

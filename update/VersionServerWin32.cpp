@@ -1,4 +1,3 @@
-#ifdef _WIN32
 #include <windows.h>
 #include <wininet.h>
 
@@ -76,4 +75,3 @@ VersionReply FetchVersionReply(const VersionServer& server) {
   if (!StatusIsOk(request.get())) return {};
   return ReadReply(request.get(), server);
 }
-#endif

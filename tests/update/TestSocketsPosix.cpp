@@ -1,4 +1,3 @@
-#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -70,4 +69,3 @@ bool SendAll(TestSocket socket, const char* data, std::size_t size) {
 void CloseSocket(TestSocket socket) {
   if (socket != kNoSocket) close(static_cast<int>(socket));
 }
-#endif

@@ -1,4 +1,3 @@
-#ifdef _WIN32
 #include <winsock2.h>
 
 #include "update/TestSockets.h"
@@ -80,4 +79,3 @@ bool SendAll(TestSocket socket, const char* data, std::size_t size) {
 void CloseSocket(TestSocket socket) {
   if (socket != kNoSocket) closesocket(Native(socket));
 }
-#endif

@@ -48,17 +48,6 @@ TEST(VersionServer, SendsTheVersionRequest) {
   EXPECT_NE(head.find("\r\nAccept: */*\r\n"), std::string::npos) << head;
 }
 
-TEST(VersionServer, RepliesGiveTheirMessages) {
-  EXPECT_EQ(CheckAgainst(Reply("1101")), expected::UpToDate());
-  EXPECT_EQ(CheckAgainst(Reply("1102")), expected::NewVersion("1.1.2"));
-  EXPECT_EQ(CheckAgainst(Reply("1110")), expected::NewVersion("1.1.10"));
-  EXPECT_EQ(CheckAgainst(Reply("2000\n")), expected::NewVersion("2.0.0\n"));
-  EXPECT_EQ(CheckAgainst(Reply("abc")), expected::UpToDate());
-  EXPECT_EQ(CheckAgainst(Reply("<html><body><p>Version 1102</p></body></html>\n")),
-            expected::Invalid());
-  EXPECT_EQ(CheckAgainst(Reply("")), expected::Error());
-}
-
 TEST(VersionServer, RepliesAtTheLengthLimitAreReadAndLongerOnesAreInvalid) {
   // A newer number padded with spaces to exactly the limit is still read whole.
   std::string atLimit = "1102";
