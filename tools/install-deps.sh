@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format git
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   googletest libbenchmark-dev
-  libsndfile1-dev libpng-dev zlib1g-dev
+  libsndfile1-dev libpng-dev zlib1g-dev libcurl4-openssl-dev
   sox espeak-ng locales-all
   python3-cairo fonts-dejavu-core fonts-liberation2
   wine wine64 wine32:i386
