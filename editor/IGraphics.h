@@ -30,6 +30,18 @@ enum EKeyCode {
 // A backend (one per platform, plus a headless one for tests) supplies the
 // window and the modal services through the virtuals marked "platform".
 //
+// A windowed backend: OpenWindow marks every control dirty
+// (SetAllControlsDirty) and starts a timer calling OnTimerTick every
+// 1000 / FPS() ms; its paint handler calls Draw and then PaintRect for the
+// update region; RedrawRect invalidates (leaving out TextEntryRect()) and
+// updates at once; window messages go to the On... input operations (wheel
+// in raw units of 120 per notch, keys as EKeyCode); its text entry filters
+// typed characters with TextEntryCharAllowed, holds at most
+// TextEntryMaxLength() of them, and requests commit (Enter, focus lost) or
+// cancel (Escape); after a pop-up menu the whole window is redrawn. Its
+// destructor closes the window without calling plug-in hooks (the plug-in
+// is half destroyed by then).
+//
 // Threads: everything runs on the host's user-interface thread, except
 // SetParamFromPlug, which the plug-in may call on any thread. It only stores
 // the value in a per-parameter slot; the editor's thread moves the controls
