@@ -244,6 +244,9 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       editor->CloseWindow();
       return 1;
     case effEditIdle:
+      if (editor != nullptr) editor->OnHostIdle();
+      IdleHook();
+      return 0;
     case effIdle:
       IdleHook();
       return 0;
