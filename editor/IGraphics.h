@@ -101,8 +101,9 @@ class IGraphics {
   virtual void RedrawRect(const IRECT& r);
   // Resizes the editor; a windowed backend also resizes its window.
   virtual void Resize(int width, int height);
-  // The host's editor idle call (effEditIdle), on its user-interface thread:
-  // a backend without a system timer handles its window events here.
+  // The host's editor idle call (effEditIdle), on its user-interface thread
+  // and outside the plug-in lock: a backend without a system timer handles
+  // its window events here.
   virtual void OnHostIdle() {}
 
   // Backend side of the text entry: the entry's text (at most size - 1

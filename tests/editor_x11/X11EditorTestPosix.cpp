@@ -8,10 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "editor/EditorTestSupport.h"
 #include "editor/IControls.h"
@@ -82,6 +85,28 @@ std::vector<uint32_t> HeadlessRender() {
     }
   }
   return pixels;
+}
+
+// Mapped override-redirect windows on the screen: menus and tooltips.
+int OverrideRedirectWindows(Display* display) {
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned n = 0;
+  XSync(display, False);
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n) == 0) {
+    return -1;
+  }
+  int count = 0;
+  for (unsigned i = 0; i < n; ++i) {
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+        attributes.override_redirect && attributes.map_state == IsViewable) {
+      ++count;
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return count;
 }
 
 int DifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
@@ -337,6 +362,41 @@ TEST_F(X11Editor, TextEntryReplacesTheSelectedValueAndEditsWithTheKeys) {
   EXPECT_DOUBLE_EQ(Value(editortest::kReal), 3.2);
   EXPECT_FALSE(gui->IsTextEntryOpen());
   EXPECT_EQ(window->Children(), 1);
+}
+
+TEST_F(X11Editor, AnOpenMenuLeavesThePlugInLockFree) {
+  // While the user looks at the menu, the audio thread takes the plug-in's
+  // lock as it does for every block.
+  const auto start = std::chrono::steady_clock::now();
+  std::atomic<long long> lockedAfterMs{-1};
+  std::thread audio([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(900));
+    plug.Lock().Lock();
+    plug.Lock().Unlock();
+    lockedAfterMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+  });
+  ASSERT_TRUE(Run(Join({Click(X(150), Y(50), 3),
+                        {x11test::Wait(2500), x11test::Key(XK_Down), x11test::Key(XK_Down),
+                         x11test::Key(XK_Return)}})));
+  audio.join();
+  EXPECT_EQ(Value(editortest::kMode), 1.0);
+  // The menu was chosen after 2.5 s at the earliest; the lock came at once.
+  EXPECT_GE(lockedAfterMs.load(), 900);
+  EXPECT_LT(lockedAfterMs.load(), 2000);
+}
+
+TEST_F(X11Editor, TooltipAppearsOverItsControlAndGoesWhenThePointerLeaves) {
+  gui->EnableTooltips(true);
+  gui->HandleMouseOver(true);
+  modeKnob->SetTooltip("Mode of the test");
+  ASSERT_TRUE(Run({x11test::Move(X(140), Y(40)), x11test::Wait(60), x11test::Move(X(150), Y(50)),
+                   x11test::Wait(1200)}));
+  Display* display = window->GetDisplay();
+  EXPECT_EQ(OverrideRedirectWindows(display), 1);
+  ASSERT_TRUE(Run({x11test::Move(X(600), Y(300)), x11test::Wait(100)}));
+  EXPECT_EQ(OverrideRedirectWindows(display), 0);
 }
 
 // ---- Dialogs through a stand-in zenity ----
