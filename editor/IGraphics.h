@@ -160,8 +160,9 @@ class IGraphics {
 
   // ---- Timer and drawing ----
   int FPS() const { return fps; }
-  // One timer tick: pending plug-in values, text-entry commit or cancel,
-  // the dirty test with its redraw, and the idle counter.
+  // One timer tick: pending plug-in values, every control's OnGUIIdle,
+  // text-entry commit or cancel, the dirty test with its redraw, and the
+  // idle counter.
   void OnTimerTick();
   // The union of the rectangles of all dirty controls; false when none.
   bool IsDirty(IRECT* r);
