@@ -34,6 +34,7 @@ class IGraphicsX11 : public IGraphics {
   void* GetWindow() override;
   const char* GetDrawingAPIName() override { return "Xlib"; }
   void Resize(int width, int height) override;
+  void RedrawRect(const IRECT& r) override;
   // Handles the window's pending events and, every 1000 / FPS() ms by the
   // monotonic clock, the frame timer.
   void OnHostIdle() override;

@@ -18,6 +18,7 @@
 
 #include "editor/EditorTestSupport.h"
 #include "editor/IControls.h"
+#include "editor/LayoutRig.h"
 #include "editor/drawing/IGraphicsX11.h"
 #include "editor/drawing/LICE.h"
 #include "editor_x11/X11TestHost.h"
@@ -69,15 +70,16 @@ class PluginLibrary {
   AEffect* (*entry)(audioMasterCallback) = nullptr;
 };
 
-// What the same build draws for REDI's editor without any window.
-std::vector<uint32_t> HeadlessRender() {
-  VSTHost host(RecordingCallback::Callback);
-  REDI plug(&host);
-  IGraphics* gui = plug.GetGUI();
-  std::vector<uint32_t> pixels;
-  if (gui == nullptr) return pixels;
+// What the same build draws for REDI's editor without a window, after the
+// same clicks.
+std::vector<uint32_t> HeadlessRender(bool tweakPage) {
+  layouttest::LayoutRig rig;
+  rig.Open();
+  if (tweakPage) rig.ClickCentre(layouttest::kPageSwitch);
+  IGraphics* gui = rig.plug.GetGUI();
   gui->SetAllControlsDirty();
   gui->Draw(IRECT(0, 0, gui->Width(), gui->Height()));
+  std::vector<uint32_t> pixels;
   LICE_IBitmap* surface = gui->GetDrawBitmap();
   for (int y = 0; y < surface->getHeight(); ++y) {
     for (int x = 0; x < surface->getWidth(); ++x) {
@@ -87,32 +89,18 @@ std::vector<uint32_t> HeadlessRender() {
   return pixels;
 }
 
-// Mapped override-redirect windows on the screen: menus and tooltips.
-int OverrideRedirectWindows(Display* display) {
-  Window root = 0;
-  Window parent = 0;
-  Window* children = nullptr;
-  unsigned n = 0;
-  XSync(display, False);
-  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n) == 0) {
-    return -1;
-  }
-  int count = 0;
-  for (unsigned i = 0; i < n; ++i) {
-    XWindowAttributes attributes;
-    if (XGetWindowAttributes(display, children[i], &attributes) != 0 &&
-        attributes.override_redirect && attributes.map_state == IsViewable) {
-      ++count;
-    }
-  }
-  if (children != nullptr) XFree(children);
-  return count;
-}
+// The picture beside the vocoder mode shows up at random on refreshes.
+const IRECT kPictureArea(530, 160, 602, 232);
 
 int DifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
-  if (a.size() != b.size()) return -1;
+  if (a.size() != b.size() || a.size() != static_cast<size_t>(kW) * kH) return -1;
   int n = 0;
-  for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i] ? 1 : 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const int x = static_cast<int>(i % kW);
+    const int y = static_cast<int>(i / kW);
+    if (kPictureArea.Contains(x, y)) continue;
+    n += a[i] != b[i] ? 1 : 0;
+  }
   return n;
 }
 
@@ -133,7 +121,7 @@ TEST(X11PluginEditor, ShowsInTheHostsWindowAsTheHeadlessRenderDraws) {
   ASSERT_EQ(Dispatch(effect, effEditOpen, 0, host.Handle()), 1);
   x11test::IdleFor(400, [&] { Dispatch(effect, effEditIdle); });
   const std::vector<uint32_t> shown = host.Capture(kW, kH);
-  const std::vector<uint32_t> expected = HeadlessRender();
+  const std::vector<uint32_t> expected = HeadlessRender(false);
   x11test::SaveImage("x11_editor_window", shown, kW, kH);
   x11test::SaveImage("x11_editor_headless", expected, kW, kH);
   EXPECT_EQ(DifferentPixels(shown, expected), 0);
@@ -213,6 +201,107 @@ TEST(X11PluginEditor, SurvivesTheHostDestroyingItsWindowFirst) {
   EXPECT_EQ(x11test::HostErrors(), errorsBefore);
   EXPECT_EQ(XSetErrorHandler(x11test::HostErrorHandler()), x11test::HostErrorHandler());
   Dispatch(effect, effClose);
+}
+
+// REDI's own editor in the host's window, used as a user would.
+class X11PluginSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveDisplay()) GTEST_SKIP() << "no X server (the suite runs under xvfb-run)";
+    RecordingCallback::Current().Reset();
+    effect = library.Instance();
+    ASSERT_NE(effect, nullptr);
+    window = std::make_unique<HostWindow>(kW, kH);
+    ASSERT_EQ(Dispatch(effect, effEditOpen, 0, window->Handle()), 1);
+    Idle(300);
+  }
+  void TearDown() override {
+    if (effect == nullptr) return;
+    if (window) Dispatch(effect, effEditClose);
+    Dispatch(effect, effClose);
+  }
+  void Idle(int ms) {
+    x11test::IdleFor(ms, [&] { Dispatch(effect, effEditIdle); });
+  }
+  bool Run(const std::vector<x11test::Input>& steps) {
+    return x11test::IdleUntilDone(x11test::SendInput(steps),
+                                  [&] { Dispatch(effect, effEditIdle); });
+  }
+  int X(int x) const { return window->RootX() + x; }
+  int Y(int y) const { return window->RootY() + y; }
+  std::string ProgramName() {
+    char name[64] = {};
+    Dispatch(effect, effGetProgramName, 0, name);
+    return name;
+  }
+
+  PluginLibrary library;
+  AEffect* effect = nullptr;
+  std::unique_ptr<HostWindow> window;
+};
+
+std::vector<x11test::Input> Join(std::vector<std::vector<x11test::Input>> parts) {
+  std::vector<x11test::Input> all;
+  for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+TEST_F(X11PluginSession, DraggingTheTuneKnobTellsTheHostTheWholeGesture) {
+  std::vector<x11test::Input> drag = {x11test::Move(X(70), Y(84)), x11test::Wait(60),
+                                      x11test::Press(1)};
+  for (int step = 1; step <= 6; ++step) {
+    drag.push_back(x11test::Move(X(70), Y(84 - 6 * step)));
+    drag.push_back(x11test::Wait(40));
+  }
+  drag.push_back(x11test::Release(1));
+  ASSERT_TRUE(Run(drag));
+  std::vector<VstInt32> calls;
+  for (const HostCall& call : RecordingCallback::Current().calls) {
+    if (call.opcode != audioMasterBeginEdit && call.opcode != audioMasterEndEdit &&
+        call.opcode != audioMasterAutomate) {
+      continue;
+    }
+    EXPECT_EQ(call.index, kTune);
+    if (calls.empty() || calls.back() != call.opcode) calls.push_back(call.opcode);
+  }
+  const std::vector<VstInt32> expected = {audioMasterBeginEdit, audioMasterAutomate,
+                                          audioMasterEndEdit};
+  EXPECT_EQ(calls, expected);
+}
+
+TEST_F(X11PluginSession, PageSwitchShowsTheTweakPageAsTheHeadlessRenderDraws) {
+  ASSERT_TRUE(Run(x11test::Click(X(769), Y(316))));
+  Idle(200);
+  const std::vector<uint32_t> shown = window->Capture(kW, kH);
+  const std::vector<uint32_t> expected = HeadlessRender(true);
+  x11test::SaveImage("x11_editor_tweak_window", shown, kW, kH);
+  x11test::SaveImage("x11_editor_tweak_headless", expected, kW, kH);
+  EXPECT_EQ(DifferentPixels(shown, expected), 0);
+  EXPECT_GT(DifferentPixels(shown, HeadlessRender(false)), kW * kH / 10);
+}
+
+TEST_F(X11PluginSession, ProgramListChoosesAProgramInASubmenu) {
+  // Second group ("16 - 31"), into it, two down: program 18.
+  ASSERT_TRUE(Run(Join({x11test::Click(X(402), Y(316)),
+                        {x11test::ExpectPopups(1), x11test::Key(XK_Down), x11test::Key(XK_Down),
+                         x11test::Key(XK_Right), x11test::ExpectPopups(2), x11test::Key(XK_Down),
+                         x11test::Key(XK_Down), x11test::Key(XK_Return)}})));
+  EXPECT_EQ(Dispatch(effect, effGetProgram), 18);
+  EXPECT_EQ(x11test::OverrideRedirectWindows(window->GetDisplay()), 0);
+}
+
+TEST_F(X11PluginSession, NameBoxTakesATypedProgramName) {
+  ASSERT_TRUE(Run(Join(
+      {x11test::Click(X(537), Y(315)), x11test::Keys("Deep Voice"), {x11test::Key(XK_Return)}})));
+  Idle(100);
+  EXPECT_EQ(ProgramName(), "Deep Voice");
+}
+
+TEST_F(X11PluginSession, WavMenuOpensAndEscapeClosesIt) {
+  ASSERT_TRUE(Run(Join({x11test::Click(X(474), Y(270)),
+                        {x11test::ExpectPopups(1), x11test::Key(XK_Escape), x11test::Wait(100),
+                         x11test::ExpectPopups(0)}})));
+  EXPECT_EQ(window->Children(), 1);
 }
 
 // ---- The backend with controls of the test's own ----
@@ -394,9 +483,9 @@ TEST_F(X11Editor, TooltipAppearsOverItsControlAndGoesWhenThePointerLeaves) {
   ASSERT_TRUE(Run({x11test::Move(X(140), Y(40)), x11test::Wait(60), x11test::Move(X(150), Y(50)),
                    x11test::Wait(1200)}));
   Display* display = window->GetDisplay();
-  EXPECT_EQ(OverrideRedirectWindows(display), 1);
+  EXPECT_EQ(x11test::OverrideRedirectWindows(display), 1);
   ASSERT_TRUE(Run({x11test::Move(X(600), Y(300)), x11test::Wait(100)}));
-  EXPECT_EQ(OverrideRedirectWindows(display), 0);
+  EXPECT_EQ(x11test::OverrideRedirectWindows(display), 0);
 }
 
 // ---- Dialogs through a stand-in zenity ----

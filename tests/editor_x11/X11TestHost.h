@@ -46,15 +46,19 @@ class HostWindow {
 
 // A step of scripted input; positions on the screen.
 struct Input {
-  enum Kind { kMove, kPress, kRelease, kKey, kWait } kind;
-  int a = 0;  // x, button, keysym or milliseconds
-  int b = 0;  // y
+  enum Kind { kMove, kPress, kRelease, kKey, kWait, kExpectPopups } kind;
+  int a = 0;  // x, button, keysym, milliseconds or a count
+  int b = 0;  // y; for keys 1 with Shift
 };
 Input Move(int x, int y);
 Input Press(int button);
 Input Release(int button);
 Input Key(unsigned long keysym);
 Input Wait(int ms);
+// The input process fails unless this many menus or tooltips are showing.
+Input ExpectPopups(int count);
+// Mapped override-redirect windows on the screen: menus and tooltips.
+int OverrideRedirectWindows(Display* display);
 // Clicks a button at the position.
 std::vector<Input> Click(int x, int y, int button = 1);
 std::vector<Input> Keys(const std::string& text);

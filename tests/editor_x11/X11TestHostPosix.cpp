@@ -113,6 +113,28 @@ Input Press(int button) { return {Input::kPress, button, 0}; }
 Input Release(int button) { return {Input::kRelease, button, 0}; }
 Input Key(unsigned long keysym) { return {Input::kKey, static_cast<int>(keysym), 0}; }
 Input Wait(int ms) { return {Input::kWait, ms, 0}; }
+Input ExpectPopups(int count) { return {Input::kExpectPopups, count, 0}; }
+
+int OverrideRedirectWindows(Display* display) {
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned n = 0;
+  XSync(display, False);
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n) == 0) {
+    return -1;
+  }
+  int count = 0;
+  for (unsigned i = 0; i < n; ++i) {
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+        attributes.override_redirect && attributes.map_state == IsViewable) {
+      ++count;
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return count;
+}
 
 std::vector<Input> Click(int x, int y, int button) {
   return {Move(x, y), Wait(60), Press(button), Wait(60), Release(button), Wait(150)};
@@ -121,12 +143,15 @@ std::vector<Input> Click(int x, int y, int button) {
 std::vector<Input> Keys(const std::string& text) {
   std::vector<Input> steps;
   for (char c : text) {
-    char name[2] = {c, '\0'};
+    const bool upper = c >= 'A' && c <= 'Z';
+    char name[2] = {static_cast<char>(upper ? c - 'A' + 'a' : c), '\0'};
     unsigned long keysym = XStringToKeysym(name);
     if (c == '.') keysym = XK_period;
     if (c == '-') keysym = XK_minus;
     if (c == ' ') keysym = XK_space;
-    steps.push_back(Key(keysym));
+    Input key = Key(keysym);
+    key.b = upper ? 1 : 0;
+    steps.push_back(key);
   }
   return steps;
 }
@@ -149,11 +174,17 @@ pid_t SendInput(const std::vector<Input>& steps) {
         break;
       case Input::kKey: {
         const KeyCode code = XKeysymToKeycode(display, static_cast<KeySym>(step.a));
+        const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
+        if (step.b != 0) XTestFakeKeyEvent(display, shift, True, CurrentTime);
         XTestFakeKeyEvent(display, code, True, CurrentTime);
         XTestFakeKeyEvent(display, code, False, CurrentTime);
+        if (step.b != 0) XTestFakeKeyEvent(display, shift, False, CurrentTime);
         usleep(40 * 1000);
         break;
       }
+      case Input::kExpectPopups:
+        if (OverrideRedirectWindows(display) != step.a) _exit(3);
+        break;
       case Input::kWait:
         XFlush(display);
         usleep(static_cast<useconds_t>(step.a) * 1000);
