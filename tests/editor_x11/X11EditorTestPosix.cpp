@@ -410,21 +410,23 @@ TEST_F(X11Editor, ListMenuChoosesWithTheMouseAndTheKeys) {
   const int itemX = X(150);
   const int secondItemY = Y(80) + 2 + 20 + 10;
   ASSERT_TRUE(Run(Join({Click(X(150), Y(50), 3),
-                        {x11test::Move(itemX, secondItemY - 5)},
+                        {x11test::ExpectPopups(1), x11test::Move(itemX, secondItemY - 5)},
                         Click(itemX, secondItemY)})));
   EXPECT_EQ(Value(editortest::kMode), 1.0);
 
   // Down to the first item, down to the second, up again, Enter.
   ASSERT_TRUE(Run(Join({Click(X(150), Y(50), 3),
-                        {x11test::Key(XK_Down), x11test::Key(XK_Down), x11test::Key(XK_Up),
-                         x11test::Key(XK_Return)}})));
+                        {x11test::ExpectPopups(1), x11test::Key(XK_Down), x11test::Key(XK_Down),
+                         x11test::Key(XK_Up), x11test::Key(XK_Return)}})));
   EXPECT_EQ(Value(editortest::kMode), 0.0);
 
   // Escape and a click elsewhere dismiss without a choice.
   ASSERT_TRUE(Run(Join({Click(X(150), Y(50), 3),
-                        {x11test::Key(XK_Down), x11test::Key(XK_Down), x11test::Key(XK_Escape)}})));
+                        {x11test::ExpectPopups(1), x11test::Key(XK_Down), x11test::Key(XK_Down),
+                         x11test::Key(XK_Escape)}})));
   EXPECT_EQ(Value(editortest::kMode), 0.0);
-  ASSERT_TRUE(Run(Join({Click(X(150), Y(50), 3), Click(X(600), Y(300))})));
+  ASSERT_TRUE(
+      Run(Join({Click(X(150), Y(50), 3), {x11test::ExpectPopups(1)}, Click(X(600), Y(300))})));
   EXPECT_EQ(Value(editortest::kMode), 0.0);
   EXPECT_EQ(window->Children(), 1);
 }
@@ -467,8 +469,8 @@ TEST_F(X11Editor, AnOpenMenuLeavesThePlugInLockFree) {
                         .count();
   });
   ASSERT_TRUE(Run(Join({Click(X(150), Y(50), 3),
-                        {x11test::Wait(2500), x11test::Key(XK_Down), x11test::Key(XK_Down),
-                         x11test::Key(XK_Return)}})));
+                        {x11test::ExpectPopups(1), x11test::Wait(2500), x11test::Key(XK_Down),
+                         x11test::Key(XK_Down), x11test::Key(XK_Return)}})));
   audio.join();
   EXPECT_EQ(Value(editortest::kMode), 1.0);
   // The menu was chosen after 2.5 s at the earliest; the lock came at once.

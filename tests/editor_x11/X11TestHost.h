@@ -55,7 +55,8 @@ Input Press(int button);
 Input Release(int button);
 Input Key(unsigned long keysym);
 Input Wait(int ms);
-// The input process fails unless this many menus or tooltips are showing.
+// Waits up to 3 s until this many menus or tooltips are showing; the input
+// process fails (after pressing Escape) when they do not.
 Input ExpectPopups(int count);
 // Mapped override-redirect windows on the screen: menus and tooltips.
 int OverrideRedirectWindows(Display* display);

@@ -182,9 +182,25 @@ pid_t SendInput(const std::vector<Input>& steps) {
         usleep(40 * 1000);
         break;
       }
-      case Input::kExpectPopups:
-        if (OverrideRedirectWindows(display) != step.a) _exit(3);
+      case Input::kExpectPopups: {
+        // The editor may still be on its way there; a menu left open on
+        // failure would keep the host waiting, so Escape closes it.
+        bool seen = false;
+        for (int wait = 0; wait < 100 && !seen; ++wait) {
+          seen = OverrideRedirectWindows(display) == step.a;
+          if (!seen) usleep(30 * 1000);
+        }
+        if (!seen) {
+          const KeyCode escape = XKeysymToKeycode(display, XK_Escape);
+          for (int i = 0; i < 4; ++i) {
+            XTestFakeKeyEvent(display, escape, True, CurrentTime);
+            XTestFakeKeyEvent(display, escape, False, CurrentTime);
+          }
+          XSync(display, False);
+          _exit(3);
+        }
         break;
+      }
       case Input::kWait:
         XFlush(display);
         usleep(static_cast<useconds_t>(step.a) * 1000);
