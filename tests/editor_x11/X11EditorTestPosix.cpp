@@ -559,6 +559,34 @@ TEST_F(X11Dialogs, FileDialogsAndQuestionsComeFromZenity) {
       << Args();
 }
 
+TEST_F(X11Dialogs, AddressesOpenThroughXdgOpenAfterTheQuestion) {
+  const std::string opener = folder + "/xdg-open";
+  const auto fakeOpener = [&](int status) {
+    std::ofstream out(opener);
+    out << "#!/bin/sh\necho \"$1\" >> '" << folder << "/opened'\nexit " << status << "\n";
+    out.close();
+    chmod(opener.c_str(), 0755);
+  };
+  const auto opened = [&] {
+    std::ifstream in(folder + "/opened");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  fakeOpener(0);
+  FakeZenity("", 1);  // "No" to the question
+  EXPECT_FALSE(gui->OpenURL("https://welmora.example/redi", "REDI", "Open the site?"));
+  EXPECT_EQ(opened(), "");
+  FakeZenity("", 0);  // "Yes"
+  EXPECT_TRUE(gui->OpenURL("https://welmora.example/redi", "REDI", "Open the site?"));
+  EXPECT_EQ(opened(), "https://welmora.example/redi\n");
+
+  fakeOpener(4);  // no browser
+  std::remove((folder + "/args").c_str());
+  EXPECT_FALSE(gui->OpenURL("https://welmora.example/redi", "REDI", nullptr, "No browser."));
+  EXPECT_NE(Args().find("--text=No browser.\n"), std::string::npos) << Args();
+}
+
 TEST_F(X11Dialogs, WithoutADialogProgramOurOwnBoxSaysSoAndNoFileIsChosen) {
   setenv("PATH", folder.c_str(), 1);  // neither zenity nor kdialog
   const pid_t child = x11test::SendInput({x11test::Wait(400), x11test::Key(XK_Return)});
