@@ -11,7 +11,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core imagemagick
   sox espeak-ng locales-all
   python3-cairo
-  libx11-dev libxtst-dev xvfb
+  libx11-dev libxext-dev libxtst-dev xvfb
   wine wine64 wine32:i386
 )
 

@@ -18,6 +18,7 @@ struct _XDisplay;
 union _XEvent;
 struct _XGC;
 class XPopupWindow;
+class XSharedImage;
 
 class IGraphicsX11 : public IGraphics {
  public:
@@ -83,6 +84,7 @@ class IGraphicsX11 : public IGraphics {
   unsigned long window = 0;
   unsigned long parentWindow = 0;
   _XGC* gc = nullptr;
+  std::unique_ptr<XSharedImage> shared;  // null: XPutImage through the connection
   int xErrors = 0;
   std::chrono::steady_clock::time_point lastTick;
 

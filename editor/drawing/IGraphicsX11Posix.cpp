@@ -138,6 +138,7 @@ bool IGraphicsX11::OpenWindow(void* parent) {
     return false;
   }
   gc = XCreateGC(display, window, 0, nullptr);
+  shared = XSharedImage::Create(display, Width(), Height());
   XFlush(display);
   lastTick = std::chrono::steady_clock::now();
   SetAllControlsDirty();
@@ -154,6 +155,7 @@ void IGraphicsX11::CloseWindow() {
     XErrorTrap trap(display);
     HideTooltip();
     if (entry) DestroyTextEntry();
+    shared.reset();
     XFreeGC(display, gc);
     // Fails harmlessly when the host destroyed its window, and ours with it.
     XDestroyWindow(display, window);
@@ -167,6 +169,7 @@ void IGraphicsX11::DropWindow() {
     {
       XErrorTrap trap(display);
       tooltip.reset();
+      shared.reset();
     }
     xErrors += XErrorCount(display);
     ForgetXErrors(display);
@@ -181,7 +184,12 @@ void IGraphicsX11::DropWindow() {
 void IGraphicsX11::PaintRect(const IRECT& r) {
   if (window == 0) return;
   XErrorTrap trap(display);
-  PutBitmapPixels(display, window, gc, GetDrawBitmap(), r.left, r.top, r.W(), r.H(), r.left, r.top);
+  if (shared) {
+    shared->Put(window, gc, GetDrawBitmap(), r.left, r.top, r.W(), r.H());
+  } else {
+    PutBitmapPixels(display, window, gc, GetDrawBitmap(), r.left, r.top, r.W(), r.H(), r.left,
+                    r.top);
+  }
   XFlush(display);
 }
 
@@ -204,6 +212,7 @@ void IGraphicsX11::Resize(int w, int h) {
   IGraphics::Resize(w, h);
   if (window == 0) return;
   XErrorTrap trap(display);
+  shared = XSharedImage::Create(display, Width(), Height());
   XResizeWindow(display, window, Width(), Height());
   XFlush(display);
 }

@@ -4,6 +4,7 @@
 // compiled on X11 systems include this (Xlib's macros would clash elsewhere).
 
 #include <functional>
+#include <memory>
 
 #include "editor/drawing/LICE.h"
 #include "editor/drawing/XlibIncludes.h"
@@ -35,6 +36,28 @@ void ForgetXErrors(Display* display);
 // colour visual.
 void PutBitmapPixels(Display* display, Drawable target, GC gc, LICE_IBitmap* bitmap, int x, int y,
                      int w, int h, int dx, int dy);
+
+// The editor window's picture in memory shared with the X server (MIT-SHM),
+// which saves copying it through the connection.
+class XSharedImage {
+ public:
+  // Null when the server does not offer shared memory or cannot attach it
+  // (a server on another machine).
+  static std::unique_ptr<XSharedImage> Create(Display* display, int w, int h);
+  ~XSharedImage();
+  XSharedImage(const XSharedImage&) = delete;
+  XSharedImage& operator=(const XSharedImage&) = delete;
+  // As PutBitmapPixels.
+  void Put(Drawable target, GC gc, LICE_IBitmap* bitmap, int x, int y, int w, int h);
+
+ private:
+  XSharedImage() = default;
+
+  Display* display = nullptr;
+  XImage* image = nullptr;
+  XShmSegmentInfo segment = {};
+  bool attached = false;
+};
 
 // An override-redirect window drawn with the drawing layer: menus, tooltips
 // and message boxes. Position in root coordinates.

@@ -1,3 +1,6 @@
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -75,24 +78,11 @@ int XErrorCount(Display* display) {
 
 void ForgetXErrors(Display* display) { errorCounts.erase(display); }
 
-void PutBitmapPixels(Display* display, Drawable target, GC gc, LICE_IBitmap* bitmap, int x, int y,
-                     int w, int h, int dx, int dy) {
-  if (bitmap == nullptr || bitmap->getBits() == nullptr) return;
-  x = std::max(x, 0);
-  y = std::max(y, 0);
-  w = std::min(w, bitmap->getWidth() - x);
-  h = std::min(h, bitmap->getHeight() - y);
-  if (w <= 0 || h <= 0) return;
-  const int screen = DefaultScreen(display);
-  Visual* visual = DefaultVisual(display, screen);
-  const int depth = DefaultDepth(display, screen);
-  char* data = static_cast<char*>(std::malloc(static_cast<size_t>(w) * h * 4));
-  if (data == nullptr) return;
-  XImage* image = XCreateImage(display, visual, depth, ZPixmap, 0, data, w, h, 32, 0);
-  if (image == nullptr) {
-    std::free(data);
-    return;
-  }
+namespace {
+
+// Copies the bitmap's (x, y, w, h) into the image at (0, 0); already limited
+// to both.
+void CopyToImage(XImage* image, Visual* visual, LICE_IBitmap* bitmap, int x, int y, int w, int h) {
   const LICE_pixel* bits = bitmap->getBits();
   const int span = bitmap->getRowSpan();
   // The drawing layer's 0xAARRGGBB words are the server's pixels already when
@@ -117,8 +107,108 @@ void PutBitmapPixels(Display* display, Drawable target, GC gc, LICE_IBitmap* bit
                     Channel(LICE_GETB(p), visual->blue_mask));
     }
   }
+}
+
+// Limits the region to the bitmap; false when nothing is left.
+bool LimitToBitmap(LICE_IBitmap* bitmap, int* x, int* y, int* w, int* h) {
+  if (bitmap == nullptr || bitmap->getBits() == nullptr) return false;
+  if (*x < 0) {
+    *w += *x;
+    *x = 0;
+  }
+  if (*y < 0) {
+    *h += *y;
+    *y = 0;
+  }
+  *w = std::min(*w, bitmap->getWidth() - *x);
+  *h = std::min(*h, bitmap->getHeight() - *y);
+  return *w > 0 && *h > 0;
+}
+
+}  // namespace
+
+void PutBitmapPixels(Display* display, Drawable target, GC gc, LICE_IBitmap* bitmap, int x, int y,
+                     int w, int h, int dx, int dy) {
+  const int x0 = x;
+  const int y0 = y;
+  if (!LimitToBitmap(bitmap, &x, &y, &w, &h)) return;
+  dx += x - x0;
+  dy += y - y0;
+  const int screen = DefaultScreen(display);
+  Visual* visual = DefaultVisual(display, screen);
+  char* data = static_cast<char*>(std::malloc(static_cast<size_t>(w) * h * 4));
+  if (data == nullptr) return;
+  XImage* image =
+      XCreateImage(display, visual, DefaultDepth(display, screen), ZPixmap, 0, data, w, h, 32, 0);
+  if (image == nullptr) {
+    std::free(data);
+    return;
+  }
+  CopyToImage(image, visual, bitmap, x, y, w, h);
   XPutImage(display, target, gc, image, 0, 0, dx, dy, w, h);
   XDestroyImage(image);
+}
+
+std::unique_ptr<XSharedImage> XSharedImage::Create(Display* display, int w, int h) {
+  if (display == nullptr || w <= 0 || h <= 0 || !XShmQueryExtension(display)) return nullptr;
+  std::unique_ptr<XSharedImage> shared(new XSharedImage);
+  shared->display = display;
+  const int screen = DefaultScreen(display);
+  shared->image =
+      XShmCreateImage(display, DefaultVisual(display, screen), DefaultDepth(display, screen),
+                      ZPixmap, nullptr, &shared->segment, w, h);
+  if (shared->image == nullptr) return nullptr;
+  const size_t bytes = static_cast<size_t>(shared->image->bytes_per_line) * h;
+  shared->segment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  if (shared->segment.shmid < 0) return nullptr;
+  void* address = shmat(shared->segment.shmid, nullptr, 0);
+  if (address == reinterpret_cast<void*>(-1)) {
+    shmctl(shared->segment.shmid, IPC_RMID, nullptr);
+    shared->segment.shmid = -1;
+    return nullptr;
+  }
+  shared->segment.shmaddr = shared->image->data = static_cast<char*>(address);
+  shared->segment.readOnly = False;
+  XErrorTrap trap(display);
+  XShmAttach(display, &shared->segment);
+  shared->attached = !trap.Failed();
+  // Marked for removal now: the segment goes when both sides let go of it,
+  // even if the host crashes.
+  shmctl(shared->segment.shmid, IPC_RMID, nullptr);
+  if (!shared->attached) return nullptr;
+  return shared;
+}
+
+XSharedImage::~XSharedImage() {
+  if (attached) {
+    XErrorTrap trap(display);
+    XShmDetach(display, &segment);
+    trap.Failed();
+  }
+  if (image != nullptr) {
+    image->data = nullptr;
+    XDestroyImage(image);
+  }
+  if (segment.shmaddr != nullptr) shmdt(segment.shmaddr);
+}
+
+void XSharedImage::Put(Drawable target, GC gc, LICE_IBitmap* bitmap, int x, int y, int w, int h) {
+  if (!LimitToBitmap(bitmap, &x, &y, &w, &h)) return;
+  w = std::min(w, image->width - x);
+  h = std::min(h, image->height - y);
+  if (w <= 0 || h <= 0) return;
+  // The region goes to the same place in the image, so one image serves any
+  // region without reallocation.
+  XImage part = *image;
+  part.data = image->data + static_cast<size_t>(y) * image->bytes_per_line +
+              static_cast<size_t>(x) * (image->bits_per_pixel / 8);
+  part.width = w;
+  part.height = h;
+  const int screen = DefaultScreen(display);
+  CopyToImage(&part, DefaultVisual(display, screen), bitmap, x, y, w, h);
+  XShmPutImage(display, target, gc, image, x, y, x, y, w, h, False);
+  // The server reads the memory later; the next copy must not overtake it.
+  XSync(display, False);
 }
 
 XPopupWindow::XPopupWindow(Display* d, int px, int py, int w, int h)
