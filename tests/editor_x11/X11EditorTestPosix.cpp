@@ -455,6 +455,67 @@ TEST_F(X11Editor, TextEntryReplacesTheSelectedValueAndEditsWithTheKeys) {
   EXPECT_EQ(window->Children(), 1);
 }
 
+// A menu of every kind of item, shown below (20, 100)-(120, 120).
+class MenuOfEveryKind {
+ public:
+  MenuOfEveryKind() : menu(IPopupMenu::kPrefixTwoDigits) {
+    menu.AddItem("Banks", -1, IPopupMenu::kTitle);
+    menu.AddItem("Load", -1, IPopupMenu::kDisabled);
+    menu.AddSeparator();
+    menu.AddItem("Save");
+    auto* more = new IPopupMenu;
+    more->AddItem("Alpha", -1, IPopupMenu::kChecked);
+    more->AddItem("Beta");
+    submenu = more;
+    menu.AddItem("More", more);
+  }
+  IPopupMenu menu;
+  IPopupMenu* submenu;
+};
+
+TEST_F(X11Editor, MenuKeysSkipTitlesDisabledItemsAndSeparatorsAndEnterSubmenus) {
+  MenuOfEveryKind m;
+  // Down lands on "Save", then "More"; Right opens it on "Alpha"; Down, Enter.
+  const pid_t child =
+      x11test::SendInput({x11test::ExpectPopups(1), x11test::Key(XK_Down), x11test::Key(XK_Down),
+                          x11test::Key(XK_Right), x11test::ExpectPopups(2), x11test::Key(XK_Down),
+                          x11test::Key(XK_Return)});
+  IPopupMenu* chosen = gui->CreateIPopupMenu(&m.menu, IRECT(20, 100, 120, 120));
+  EXPECT_TRUE(x11test::IdleUntilDone(child, [] {}));
+  EXPECT_EQ(chosen, m.submenu);
+  EXPECT_EQ(m.submenu->GetChosenItemIdx(), 1);
+
+  // Left leaves the submenu, Up goes back to "Save", Enter chooses it.
+  const pid_t again =
+      x11test::SendInput({x11test::ExpectPopups(1), x11test::Key(XK_Up), x11test::Key(XK_Right),
+                          x11test::ExpectPopups(2), x11test::Key(XK_Left), x11test::ExpectPopups(1),
+                          x11test::Key(XK_Up), x11test::Key(XK_Return)});
+  chosen = gui->CreateIPopupMenu(&m.menu, IRECT(20, 100, 120, 120));
+  EXPECT_TRUE(x11test::IdleUntilDone(again, [] {}));
+  EXPECT_EQ(chosen, &m.menu);
+  EXPECT_EQ(m.menu.GetChosenItemIdx(), 3);
+}
+
+TEST_F(X11Editor, MenuClicksOnTitlesAndDisabledItemsChooseNothing) {
+  MenuOfEveryKind m;
+  m.menu.SetChosenItemIdx(-1);
+  // Rows of 20 pixels from 2 below the menu's top: title, "Load", then the
+  // 7-pixel separator; the click outside at last dismisses.
+  const int left = X(40);
+  const int top = Y(120);
+  const pid_t child = x11test::SendInput(Join({{x11test::ExpectPopups(1)},
+                                               Click(left, top + 12),
+                                               Click(left, top + 32),
+                                               Click(left, top + 45),
+                                               {x11test::ExpectPopups(1)},
+                                               Click(X(700), Y(300))}));
+  IPopupMenu* chosen = gui->CreateIPopupMenu(&m.menu, IRECT(20, 100, 120, 120));
+  EXPECT_TRUE(x11test::IdleUntilDone(child, [] {}));
+  EXPECT_EQ(chosen, nullptr);
+  EXPECT_EQ(m.menu.GetChosenItemIdx(), -1);
+  EXPECT_EQ(x11test::OverrideRedirectWindows(window->GetDisplay()), 0);
+}
+
 TEST_F(X11Editor, AnOpenMenuLeavesThePlugInLockFree) {
   // While the user looks at the menu, the audio thread takes the plug-in's
   // lock as it does for every block.
