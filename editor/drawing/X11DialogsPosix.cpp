@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <vector>
 
@@ -215,7 +216,7 @@ int IGraphicsX11::DrawnMessageBox(const char* text, const char* title, int type)
   Window child;
   XTranslateCoordinates(display, window, DefaultRootWindow(display), (Width() - w) / 2,
                         (Height() - h) / 2, &rootX, &rootY, &child);
-  XPopupWindow box(display, rootX, rootY, w, h);
+  auto box = std::make_unique<XPopupWindow>(display, rootX, rootY, w, h);
   struct Button {
     const char* label;
     int result;
@@ -228,7 +229,7 @@ int IGraphicsX11::DrawnMessageBox(const char* text, const char* title, int type)
   } else {
     buttons.push_back({"OK", kIDOK, IRECT(w / 2 - 40, h - 34, w / 2 + 40, h - 10)});
   }
-  LICE_IBitmap* b = box.Bitmap();
+  LICE_IBitmap* b = box->Bitmap();
   LICE_FillRect(b, 0, 0, w, h, kBoxBackground);
   DrawFrame(b, 0, 0, w, h, kBoxBorder);
   LICE_DrawText(b, BoxTextStyle(kBoxText, true), caption.c_str(), 20, 12, w - 20, 30);
@@ -241,20 +242,21 @@ int IGraphicsX11::DrawnMessageBox(const char* text, const char* title, int type)
     centred.align = LICE_TextStyle::kCentre;
     LICE_DrawText(b, centred, button.label, r.left, r.top + 4, r.right, r.bottom);
   }
-  box.Show();
+  box->Show();
   XSync(display, False);
-  XGrabPointer(display, box.Id(), False, ButtonPressMask | ButtonReleaseMask, GrabModeAsync,
+  XGrabPointer(display, box->Id(), False, ButtonPressMask | ButtonReleaseMask, GrabModeAsync,
                GrabModeAsync, kXNone, kXNone, CurrentTime);
-  XGrabKeyboard(display, box.Id(), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  XGrabKeyboard(display, box->Id(), False, GrabModeAsync, GrabModeAsync, CurrentTime);
   int result = 0;
-  while (result == 0 && window != 0) {
+  bool lost = false;  // the host destroyed its window, and ours with it
+  while (result == 0 && !lost) {
     XEvent event;
     XNextEvent(display, &event);
-    if (event.type == Expose && event.xexpose.window == box.Id()) {
-      box.Show();
+    if (event.type == Expose && event.xexpose.window == box->Id()) {
+      box->Show();
     } else if (event.type == ButtonRelease) {
-      const int x = event.xbutton.x_root - box.X();
-      const int y = event.xbutton.y_root - box.Y();
+      const int x = event.xbutton.x_root - box->X();
+      const int y = event.xbutton.y_root - box->Y();
       for (const Button& button : buttons) {
         if (x >= button.rect.left && x < button.rect.right && y >= button.rect.top &&
             y < button.rect.bottom) {
@@ -267,12 +269,16 @@ int IGraphicsX11::DrawnMessageBox(const char* text, const char* title, int type)
       XLookupString(&event.xkey, typed, sizeof typed, &keysym, nullptr);
       if (keysym == XK_Return || keysym == XK_KP_Enter) result = buttons.front().result;
       if (keysym == XK_Escape) result = question ? kIDNO : kIDOK;
-    } else if (event.type == Expose || event.type == DestroyNotify) {
+    } else if (event.type == DestroyNotify && event.xdestroywindow.window == window) {
+      lost = true;
+    } else if (event.type == Expose) {
       HandleEvent(&event);
     }
   }
   XUngrabKeyboard(display, CurrentTime);
   XUngrabPointer(display, CurrentTime);
+  box.reset();
+  if (lost) DropWindow();
   return result != 0 ? result : (question ? kIDNO : kIDOK);
 }
 
