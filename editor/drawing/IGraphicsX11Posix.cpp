@@ -157,6 +157,7 @@ void IGraphicsX11::CloseWindow() {
     if (entry) DestroyTextEntry();
     shared.reset();
     XFreeGC(display, gc);
+    gc = nullptr;
     // Fails harmlessly when the host destroyed its window, and ours with it.
     XDestroyWindow(display, window);
   }
@@ -164,17 +165,20 @@ void IGraphicsX11::CloseWindow() {
 }
 
 void IGraphicsX11::DropWindow() {
-  entry.reset();
   if (display != nullptr) {
     {
+      // Graphics contexts outlive their windows and are freed on their own.
       XErrorTrap trap(display);
+      if (entry && entry->gc != nullptr) XFreeGC(display, entry->gc);
       tooltip.reset();
       shared.reset();
+      if (gc != nullptr) XFreeGC(display, gc);
     }
     xErrors += XErrorCount(display);
     ForgetXErrors(display);
     XCloseDisplay(display);
   }
+  entry.reset();
   display = nullptr;
   window = 0;
   gc = nullptr;
@@ -524,7 +528,7 @@ void IGraphicsX11::DestroyTextEntry() {
   if (!entry) return;
   if (display != nullptr) {
     XErrorTrap trap(display);
-    XFreeGC(display, entry->gc);
+    if (entry->gc != nullptr) XFreeGC(display, entry->gc);
     XDestroyWindow(display, entry->window);
     XFlush(display);
   }
