@@ -56,6 +56,7 @@ class IControl {
   // more tick after it is drawn.
   virtual void SetClean();
   virtual bool IsDirty() { return dirty; }
+  // Every timer tick, before the dirty test.
   virtual void OnGUIIdle() {}
   virtual void SetAuxParamValueFromPlug(int auxParamIdx, double value);
 

@@ -309,6 +309,7 @@ int IGraphics::KeyCodeFromChar(char c) {
 
 void IGraphics::OnTimerTick() {
   ApplyPendingParamValues();
+  for (IControl* control : controls) control->OnGUIIdle();
   if (HandleTextEntryTick()) return;
   IRECT r;
   if (IsDirty(&r)) {

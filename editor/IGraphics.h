@@ -101,6 +101,10 @@ class IGraphics {
   virtual void RedrawRect(const IRECT& r);
   // Resizes the editor; a windowed backend also resizes its window.
   virtual void Resize(int width, int height);
+  // The host's editor idle call (effEditIdle), on its user-interface thread
+  // and outside the plug-in lock: a backend without a system timer handles
+  // its window events here.
+  virtual void OnHostIdle() {}
 
   // Backend side of the text entry: the entry's text (at most size - 1
   // bytes) and taking the box away.
@@ -159,8 +163,9 @@ class IGraphics {
 
   // ---- Timer and drawing ----
   int FPS() const { return fps; }
-  // One timer tick: pending plug-in values, text-entry commit or cancel,
-  // the dirty test with its redraw, and the idle counter.
+  // One timer tick: pending plug-in values, every control's OnGUIIdle,
+  // text-entry commit or cancel, the dirty test with its redraw, and the
+  // idle counter.
   void OnTimerTick();
   // The union of the rectangles of all dirty controls; false when none.
   bool IsDirty(IRECT* r);

@@ -137,6 +137,9 @@ void IPlugBase::NotifyAllParamsChanged() {
 
 void IPlugBase::RefreshParamControls() {
   if (editor == nullptr) return;
+  // Callers may run outside the lock (the band tools report after their
+  // edits); the audio thread changes values through learned controllers.
+  ScopedLock guard(lock);
   for (int i = 0; i < NParams(); ++i) editor->SetParamFromPlug(i, params[i].Value(), false);
 }
 

@@ -184,6 +184,13 @@ VstIntPtr VSTCALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, 
     delete plug;
     return 0;
   }
+  if (opcode == effEditIdle && plug->GetGUI() != nullptr) {
+    // The editor's window events run here, outside the plug-in lock: a menu or
+    // dialog stays open as long as the user takes, and the audio thread must
+    // not wait for it. The editor locks where it touches shared state, as it
+    // does in a system's own window procedure.
+    plug->GetGUI()->OnHostIdle();
+  }
   ScopedLock guard(plug->Lock());
   return plug->Dispatch(opcode, index, value, ptr, opt);
 }

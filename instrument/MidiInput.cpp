@@ -55,6 +55,7 @@ void Synth::CommitLearn() {
       if (entry == learnParameter) entry = -1;  // one controller per parameter
     controllerMap[learnController] = learnParameter;
     learnActive = false;
+    LearnCompleted();
     return;
   }
   if (learnController >= 0 && learnController < kNumControllers) {
@@ -67,4 +68,5 @@ void Synth::CommitLearn() {
   }
   learnActive = false;
   learnForget = false;
+  LearnCompleted();
 }

@@ -19,12 +19,6 @@ REDI::REDI(IHost* host) : Synth(host, kIdentity), vocoder(*this, midiQueue, held
 
 REDI::~REDI() = default;
 
-void REDI::BuildEditorLayout() {
-  if (editorObject == nullptr) return;
-  const IBitmap background = editorObject->LoadIBitmap(1, "resources/img/back.png");
-  if (background.bitmap != nullptr) editorObject->AttachBackground(background);
-}
-
 void REDI::InitProgram() {
   Synth::InitProgram();
   wavRequestedPath.clear();

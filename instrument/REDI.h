@@ -1,9 +1,17 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "engine/Vocoder.h"
+#include "instrument/ParameterIds.h"
 #include "instrument/Synth.h"
+
+class IControl;
+class IKnobMultiControl;
+class ZARLoadWAVControl;
+class ZARPresetMenu;
+class ZARSwitchMidiLearn;
 
 // The vocoder plug-in: the instrument layer around the sound engine.
 class REDI : public Synth, private VocoderHost {
@@ -39,6 +47,42 @@ class REDI : public Synth, private VocoderHost {
   // tool do nothing.
   void ApplyBandTool(int tool);
 
+  // ---- Editor (editor/REDILayout.cpp) ----
+  // Any thread: the controls follow the parameters; while the window is
+  // open the editor's thread also redraws the page (ApplyEditorRefresh).
+  void RefreshParamControls() override;
+  // An editor other than the one the layout was built on leaves REDI
+  // without controls to keep current.
+  void AttachEditor(IGraphics* graphics) override;
+  // Editor's thread: moves the level meter.
+  void IdleHook() override;
+  void EditorOpened() override;
+  void EditorClosed() override;
+  // Editor's thread, every tick: carries out a pending refresh: the WAV
+  // name, the picture (shown about one time in ten) and the page.
+  void ApplyEditorRefresh();
+  // Editor's thread: true once after a learn finished.
+  bool TakeLearnSwitchReset() { return learnSwitchReset.exchange(false); }
+  void ShowTweakPage(bool show);
+  // The level meter's frame value for a peak level (1.0 = 0 dB).
+  static double MeterValue(double level);
+
+  // Which page the page switch asked for; editor's thread.
+  bool tweakPage = false;
+  // Controls the plug-in shows, hides or updates; owned by the editor.
+  struct EditorControls {
+    IGraphics* editor = nullptr;  // the editor that owns them
+    IKnobMultiControl* meter = nullptr;
+    IControl* picture = nullptr;
+    IControl* tweakBackground = nullptr;
+    IControl* smallKnobs[9] = {};
+    IControl* toolsMenu = nullptr;
+    ZARLoadWAVControl* wavControl = nullptr;
+    ZARPresetMenu* presetMenu = nullptr;
+    ZARSwitchMidiLearn* learnSwitch = nullptr;
+    IControl* bands[4][kNumBands] = {};  // analysis, synthesis, level, fixed
+  } editorControls;
+
   Vocoder vocoder;
   // The WAV file the modulator plays, absolute or relative to wavBaseFolder.
   std::string wavRequestedPath;
@@ -50,4 +94,9 @@ class REDI : public Synth, private VocoderHost {
   void MapController(int controller, int value) override {
     Synth::MapController(controller, value);
   }
+  void LearnCompleted() override { learnSwitchReset = true; }
+
+  std::atomic<bool> editorOpen{false};
+  std::atomic<bool> editorRefresh{false};
+  std::atomic<bool> learnSwitchReset{false};
 };

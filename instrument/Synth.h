@@ -47,6 +47,8 @@ class Synth : public IPlugVST {
   void CommitLearn();
   // Arms (or disarms) learning, as the editor's learn switch does.
   void ArmLearn(bool on, bool forget);
+  // A learn step finished (the plug-in lock is held; any thread).
+  virtual void LearnCompleted() {}
 
   MidiQueue midiQueue;
   HeldNotes heldNotes;

@@ -8,10 +8,11 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   googletest libbenchmark-dev
-  libsndfile1-dev libsoxr-dev libpng-dev zlib1g-dev libz-mingw-w64-dev dpkg-dev
+  libsndfile1-dev libsoxr-dev libpng-dev zlib1g-dev libz-mingw-w64-dev dpkg-dev libcurl4-openssl-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core imagemagick
   sox espeak-ng locales-all
-  python3-cairo xvfb
+  python3-cairo
+  libx11-dev libxext-dev libxtst-dev xvfb
   wine wine64 wine32:i386
 )
 

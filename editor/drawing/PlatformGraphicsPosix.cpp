@@ -1,7 +1,6 @@
-#include "editor/drawing/IGraphicsHeadless.h"
+#include "editor/drawing/IGraphicsX11.h"
 
-// Linux hosts get no editor window yet: the editor runs headless, and the
-// plug-in does not tell hosts it has one.
+// Linux hosts hand the editor an X11 window.
 IGraphics* MakePlatformGraphics(IPlugBase* plug, int width, int height) {
-  return new IGraphicsHeadless(plug, width, height);
+  return new IGraphicsX11(plug, width, height);
 }

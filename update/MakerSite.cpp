@@ -1,0 +1,7 @@
+#include "update/MakerSite.h"
+
+std::string MakerSiteAddress() { return std::string("http://") + kMakerSiteHost + "/"; }
+
+std::string VisitMakerSiteItemText() { return std::string("Visit ") + kMakerSiteHost; }
+
+std::string DownloadPageAddress() { return MakerSiteAddress() + "music/vst.html"; }
