@@ -32,28 +32,42 @@ uint32_t ScaledAlpha(uint32_t alpha, float weight) {
   return static_cast<uint32_t>(std::lround(static_cast<double>(alpha) * w));
 }
 
-LICE_pixel BlendPixel(LICE_pixel s, LICE_pixel d, float weight, LICE_Blend mode) {
+// Every source alpha scaled by one weight, worked out once per blit: rounding
+// per pixel cost most of a full editor redraw.
+struct AlphaScale {
+  explicit AlphaScale(float weight) {
+    for (uint32_t a = 0; a < 256u; ++a) scaled[a] = static_cast<uint8_t>(ScaledAlpha(a, weight));
+  }
+  uint32_t operator()(uint32_t alpha) const { return scaled[alpha]; }
+  uint8_t scaled[256];
+};
+
+LICE_pixel BlendPixel(LICE_pixel s, LICE_pixel d, const AlphaScale& scale, LICE_Blend mode) {
   const uint32_t sr = LICE_GETR(s), sg = LICE_GETG(s), sb = LICE_GETB(s), sa = LICE_GETA(s);
   const uint32_t dr = LICE_GETR(d), dg = LICE_GETG(d), db = LICE_GETB(d), da = LICE_GETA(d);
   switch (mode) {
     case LICE_Blend::Clobber: {
-      const uint32_t a = ScaledAlpha(255u, weight);
+      const uint32_t a = scale(255u);
       if (a == 255u) return s;
       return Pack(Mix(sr, dr, a), Mix(sg, dg, a), Mix(sb, db, a), Mix(sa, da, a));
     }
     case LICE_Blend::Add: {
-      const uint32_t a = ScaledAlpha(sa, weight);
+      const uint32_t a = scale(sa);
       return Pack(std::min(255u, dr + Div255(sr * a)), std::min(255u, dg + Div255(sg * a)),
                   std::min(255u, db + Div255(sb * a)), OverAlpha(da, a));
     }
     case LICE_Blend::ColorDodge: {
-      const uint32_t a = ScaledAlpha(sa, weight);
+      const uint32_t a = scale(sa);
       return Pack(Mix(Dodge(dr, sr), dr, a), Mix(Dodge(dg, sg), dg, a), Mix(Dodge(db, sb), db, a),
                   OverAlpha(da, a));
     }
     case LICE_Blend::None:
     default: {
-      const uint32_t a = ScaledAlpha(sa, weight);
+      const uint32_t a = scale(sa);
+      // Opaque and clear pixels, most of any artwork, come out exactly as
+      // the mix below would give them.
+      if (a == 255u) return Pack(sr, sg, sb, 255u);
+      if (a == 0u) return d;
       return Pack(Mix(sr, dr, a), Mix(sg, dg, a), Mix(sb, db, a), OverAlpha(da, a));
     }
   }
@@ -106,6 +120,7 @@ void LICE_Blit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int dsty, 
   // Blitting a bitmap onto itself: walk rows from the far end when the
   // target lies below, and copy each row first so overlap cannot smear.
   const bool same = src == dest;
+  const AlphaScale scale(weight);
   std::vector<LICE_pixel> rowCopy(same ? static_cast<std::size_t>(cw) : 0u);
   int64_t rowStep = 1;
   if (same && dy > sy) {
@@ -119,7 +134,7 @@ void LICE_Blit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int dsty, 
       std::copy(srcRow, srcRow + cw, rowCopy.begin());
       s = rowCopy.data();
     }
-    for (int64_t x = 0; x < cw; ++x) dstRow[x] = BlendPixel(s[x], dstRow[x], weight, mode);
+    for (int64_t x = 0; x < cw; ++x) dstRow[x] = BlendPixel(s[x], dstRow[x], scale, mode);
     srcRow += rowStep * src->getRowSpan();
     dstRow += rowStep * dest->getRowSpan();
   }
@@ -131,8 +146,9 @@ void LICE_FillRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel co
   ClipSpan(&fx, &unused, &fw, dest->getWidth());
   ClipSpan(&fy, &unused, &fh, dest->getHeight());
   if (fw <= 0 || fh <= 0) return;
+  const AlphaScale scale(1.0f);
   for (int64_t row = 0; row < fh; ++row) {
     LICE_pixel* p = dest->getBits() + (fy + row) * dest->getRowSpan() + fx;
-    for (int64_t i = 0; i < fw; ++i) p[i] = BlendPixel(colour, p[i], 1.0f, LICE_Blend::None);
+    for (int64_t i = 0; i < fw; ++i) p[i] = BlendPixel(colour, p[i], scale, LICE_Blend::None);
   }
 }
