@@ -42,34 +42,50 @@ struct AlphaScale {
   uint8_t scaled[256];
 };
 
-LICE_pixel BlendPixel(LICE_pixel s, LICE_pixel d, const AlphaScale& scale, LICE_Blend mode) {
+// The mode is a template argument so that each row's loop has no switch.
+template <LICE_Blend mode>
+LICE_pixel BlendPixel(LICE_pixel s, LICE_pixel d, const AlphaScale& scale) {
   const uint32_t sr = LICE_GETR(s), sg = LICE_GETG(s), sb = LICE_GETB(s), sa = LICE_GETA(s);
   const uint32_t dr = LICE_GETR(d), dg = LICE_GETG(d), db = LICE_GETB(d), da = LICE_GETA(d);
+  if constexpr (mode == LICE_Blend::Clobber) {
+    const uint32_t a = scale(255u);
+    if (a == 255u) return s;
+    return Pack(Mix(sr, dr, a), Mix(sg, dg, a), Mix(sb, db, a), Mix(sa, da, a));
+  } else if constexpr (mode == LICE_Blend::Add) {
+    const uint32_t a = scale(sa);
+    return Pack(std::min(255u, dr + Div255(sr * a)), std::min(255u, dg + Div255(sg * a)),
+                std::min(255u, db + Div255(sb * a)), OverAlpha(da, a));
+  } else if constexpr (mode == LICE_Blend::ColorDodge) {
+    const uint32_t a = scale(sa);
+    return Pack(Mix(Dodge(dr, sr), dr, a), Mix(Dodge(dg, sg), dg, a), Mix(Dodge(db, sb), db, a),
+                OverAlpha(da, a));
+  } else {
+    const uint32_t a = scale(sa);
+    // Opaque and clear pixels, most of any artwork, come out exactly as the
+    // mix below would give them.
+    if (a == 255u) return Pack(sr, sg, sb, 255u);
+    if (a == 0u) return d;
+    return Pack(Mix(sr, dr, a), Mix(sg, dg, a), Mix(sb, db, a), OverAlpha(da, a));
+  }
+}
+
+template <LICE_Blend mode>
+void BlendRow(const LICE_pixel* s, LICE_pixel* d, int64_t n, const AlphaScale& scale) {
+  for (int64_t x = 0; x < n; ++x) d[x] = BlendPixel<mode>(s[x], d[x], scale);
+}
+
+void BlendRow(const LICE_pixel* s, LICE_pixel* d, int64_t n, const AlphaScale& scale,
+              LICE_Blend mode) {
   switch (mode) {
-    case LICE_Blend::Clobber: {
-      const uint32_t a = scale(255u);
-      if (a == 255u) return s;
-      return Pack(Mix(sr, dr, a), Mix(sg, dg, a), Mix(sb, db, a), Mix(sa, da, a));
-    }
-    case LICE_Blend::Add: {
-      const uint32_t a = scale(sa);
-      return Pack(std::min(255u, dr + Div255(sr * a)), std::min(255u, dg + Div255(sg * a)),
-                  std::min(255u, db + Div255(sb * a)), OverAlpha(da, a));
-    }
-    case LICE_Blend::ColorDodge: {
-      const uint32_t a = scale(sa);
-      return Pack(Mix(Dodge(dr, sr), dr, a), Mix(Dodge(dg, sg), dg, a), Mix(Dodge(db, sb), db, a),
-                  OverAlpha(da, a));
-    }
+    case LICE_Blend::Clobber:
+      return BlendRow<LICE_Blend::Clobber>(s, d, n, scale);
+    case LICE_Blend::Add:
+      return BlendRow<LICE_Blend::Add>(s, d, n, scale);
+    case LICE_Blend::ColorDodge:
+      return BlendRow<LICE_Blend::ColorDodge>(s, d, n, scale);
     case LICE_Blend::None:
-    default: {
-      const uint32_t a = scale(sa);
-      // Opaque and clear pixels, most of any artwork, come out exactly as
-      // the mix below would give them.
-      if (a == 255u) return Pack(sr, sg, sb, 255u);
-      if (a == 0u) return d;
-      return Pack(Mix(sr, dr, a), Mix(sg, dg, a), Mix(sb, db, a), OverAlpha(da, a));
-    }
+    default:
+      return BlendRow<LICE_Blend::None>(s, d, n, scale);
   }
 }
 
@@ -134,7 +150,7 @@ void LICE_Blit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int dsty, 
       std::copy(srcRow, srcRow + cw, rowCopy.begin());
       s = rowCopy.data();
     }
-    for (int64_t x = 0; x < cw; ++x) dstRow[x] = BlendPixel(s[x], dstRow[x], scale, mode);
+    BlendRow(s, dstRow, cw, scale, mode);
     srcRow += rowStep * src->getRowSpan();
     dstRow += rowStep * dest->getRowSpan();
   }
@@ -149,6 +165,6 @@ void LICE_FillRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel co
   const AlphaScale scale(1.0f);
   for (int64_t row = 0; row < fh; ++row) {
     LICE_pixel* p = dest->getBits() + (fy + row) * dest->getRowSpan() + fx;
-    for (int64_t i = 0; i < fw; ++i) p[i] = BlendPixel(colour, p[i], scale, LICE_Blend::None);
+    for (int64_t i = 0; i < fw; ++i) p[i] = BlendPixel<LICE_Blend::None>(colour, p[i], scale);
   }
 }
