@@ -78,6 +78,11 @@ void BlendRow(const LICE_pixel* s, LICE_pixel* d, int64_t n, const AlphaScale& s
               LICE_Blend mode) {
   switch (mode) {
     case LICE_Blend::Clobber:
+      // At full weight, as every background is drawn, clobbering is copying.
+      if (scale(255u) == 255u) {
+        std::copy(s, s + n, d);
+        return;
+      }
       return BlendRow<LICE_Blend::Clobber>(s, d, n, scale);
     case LICE_Blend::Add:
       return BlendRow<LICE_Blend::Add>(s, d, n, scale);
