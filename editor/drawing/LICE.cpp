@@ -167,7 +167,9 @@ void LICE_FillRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel co
   ClipSpan(&fx, &unused, &fw, dest->getWidth());
   ClipSpan(&fy, &unused, &fh, dest->getHeight());
   if (fw <= 0 || fh <= 0) return;
-  const AlphaScale scale(1.0f);
+  // Text composes glyphs one pixel at a time through here: build the
+  // full-weight scale once.
+  static const AlphaScale scale(1.0f);
   for (int64_t row = 0; row < fh; ++row) {
     LICE_pixel* p = dest->getBits() + (fy + row) * dest->getRowSpan() + fx;
     for (int64_t i = 0; i < fw; ++i) p[i] = BlendPixel<LICE_Blend::None>(colour, p[i], scale);

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "editor/drawing/LICE.h"
@@ -153,14 +155,18 @@ class FreeTypeFont : public LICE_CachedFont {
     FT_Vector pen = {static_cast<FT_Pos>(std::lround((baseX - originX) * 64.0)),
                      static_cast<FT_Pos>(std::lround(-(baseY - originY) * 64.0))};
     for (char32_t ch : text) {
-      FT_Set_Transform(face, &rotation, &pen);
-      if (!LoadGlyph(ch) || !Render()) continue;
-      const FT_GlyphSlot slot = face->glyph;
-      Compose(dest, slot->bitmap, originX + slot->bitmap_left, originY - slot->bitmap_top, colour);
-      pen.x += slot->advance.x;
-      pen.y += slot->advance.y;
+      // A glyph moved by whole pixels rasterises to the same coverage moved
+      // by as many pixels, so images are kept per sub-pixel phase of the pen.
+      // A synthetic slant shears x by y, so there whole rows count too.
+      const FT_Vector whole = {FloorPixels(pen.x), slantSynthetic ? 0 : FloorPixels(pen.y)};
+      const FT_Vector phase = {pen.x - whole.x * 64, pen.y - whole.y * 64};
+      const GlyphImage* image = Image(rotation, ch, phase);
+      if (image == nullptr) continue;
+      Compose(dest, *image, originX + whole.x + image->left, originY - whole.y - image->top,
+              colour);
+      pen.x += image->advance.x;
+      pen.y += image->advance.y;
     }
-    FT_Set_Transform(face, nullptr, nullptr);
   }
 
   bool MeasureText(const char* utf8, int* width, int* height) override {
@@ -186,39 +192,116 @@ class FreeTypeFont : public LICE_CachedFont {
            0;
   }
 
+  // A rendered glyph: coverage 0..255 per pixel, placed relative to the pen's
+  // whole pixel, and the turned advance. `drawn` is false when FreeType could
+  // not load or render it; such a glyph is skipped without moving the pen.
+  struct GlyphImage {
+    bool drawn = false;
+    long left = 0, top = 0;
+    unsigned width = 0, rows = 0;
+    std::vector<unsigned char> coverage;
+    FT_Vector advance = {0, 0};
+  };
+
+  static FT_Pos FloorPixels(FT_Pos v) { return v >= 0 ? v / 64 : -((-v + 63) / 64); }
+
+  // Keeps memory bounded whatever text is typed into the editor.
+  static constexpr std::size_t kMaxCachedGlyphs = 4096;
+
+  // The glyph drawn with the pen at this phase (0..63 per axis, or a whole
+  // 26.6 offset in y for synthetic slants); built on first use. Caller holds
+  // the lock.
+  const GlyphImage* Image(FT_Matrix& rotation, char32_t ch, FT_Vector phase) {
+    const GlyphKey key{ch, phase.x, phase.y};
+    auto found = images.find(key);
+    if (found == images.end()) {
+      if (images.size() >= kMaxCachedGlyphs) images.clear();
+      found = images.emplace(key, Rasterise(rotation, ch, phase)).first;
+    }
+    return found->second.drawn ? &found->second : nullptr;
+  }
+
+  GlyphImage Rasterise(FT_Matrix& rotation, char32_t ch, FT_Vector phase) {
+    GlyphImage image;
+    FT_Set_Transform(face, &rotation, &phase);
+    const bool drawn = LoadGlyph(ch) && Render();
+    FT_Set_Transform(face, nullptr, nullptr);
+    if (!drawn) return image;
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    image.drawn = true;
+    image.left = slot->bitmap_left;
+    image.top = slot->bitmap_top;
+    image.advance = slot->advance;
+    const bool mono = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
+    if (bitmap.buffer == nullptr || bitmap.pitch <= 0) return image;
+    if (!mono && bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return image;
+    image.width = bitmap.width;
+    image.rows = bitmap.rows;
+    image.coverage.resize(static_cast<std::size_t>(bitmap.width) * bitmap.rows);
+    for (unsigned row = 0; row < bitmap.rows; ++row) {
+      const unsigned char* bits = bitmap.buffer + static_cast<std::size_t>(row) * bitmap.pitch;
+      for (unsigned column = 0; column < bitmap.width; ++column) {
+        image.coverage[static_cast<std::size_t>(row) * bitmap.width + column] =
+            mono ? static_cast<unsigned char>(((bits[column >> 3] >> (7 - (column & 7))) & 1) * 255)
+                 : bits[column];
+      }
+    }
+    return image;
+  }
+
+  // The unrotated advance in 26.6 pixels, or nothing for a glyph FreeType
+  // cannot load. Caller holds the lock.
+  FT_Pos Advance(char32_t ch) {
+    auto found = advances.find(ch);
+    if (found == advances.end()) {
+      if (advances.size() >= kMaxCachedGlyphs) advances.clear();
+      FT_Set_Transform(face, nullptr, nullptr);
+      found = advances.emplace(ch, LoadGlyph(ch) ? face->glyph->advance.x : 0).first;
+    }
+    return found->second;
+  }
+
   // Sum of the unrotated advances in 26.6 pixels. Caller holds the lock.
   FT_Pos Advance(const std::u32string& text) {
-    FT_Set_Transform(face, nullptr, nullptr);
     FT_Pos total = 0;
-    for (char32_t ch : text) {
-      if (LoadGlyph(ch)) total += face->glyph->advance.x;
-    }
+    for (char32_t ch : text) total += Advance(ch);
     return total;
   }
 
   // Blends the glyph's coverage, scaled by the colour's alpha, over dest.
-  static void Compose(LICE_IBitmap* dest, const FT_Bitmap& glyph, long left, long top,
+  static void Compose(LICE_IBitmap* dest, const GlyphImage& glyph, long left, long top,
                       LICE_pixel colour) {
-    if (glyph.buffer == nullptr || glyph.pitch <= 0) return;
-    const bool mono = glyph.pixel_mode == FT_PIXEL_MODE_MONO;
-    if (!mono && glyph.pixel_mode != FT_PIXEL_MODE_GRAY) return;
     const int colourAlpha = LICE_GETA(colour);
     for (unsigned row = 0; row < glyph.rows; ++row) {
       const long y = top + static_cast<long>(row);
       if (y < 0 || y >= dest->getHeight()) continue;
-      const unsigned char* bits = glyph.buffer + static_cast<std::size_t>(row) * glyph.pitch;
+      const unsigned char* coverage =
+          glyph.coverage.data() + static_cast<std::size_t>(row) * glyph.width;
       for (unsigned column = 0; column < glyph.width; ++column) {
         const long x = left + static_cast<long>(column);
         if (x < 0 || x >= dest->getWidth()) continue;
-        const int coverage =
-            mono ? ((bits[column >> 3] >> (7 - (column & 7))) & 1) * 255 : bits[column];
-        const int alpha = (coverage * colourAlpha + 127) / 255;
+        const int alpha = (coverage[column] * colourAlpha + 127) / 255;
         if (alpha == 0) continue;
         LICE_FillRect(dest, static_cast<int>(x), static_cast<int>(y), 1, 1,
                       (colour & 0x00FFFFFFu) | (static_cast<LICE_pixel>(alpha) << 24));
       }
     }
   }
+
+  struct GlyphKey {
+    char32_t ch;
+    FT_Pos x, y;
+    bool operator==(const GlyphKey& o) const { return ch == o.ch && x == o.x && y == o.y; }
+  };
+  struct GlyphKeyHash {
+    std::size_t operator()(const GlyphKey& k) const {
+      return std::hash<std::uint64_t>()((std::uint64_t(k.ch) << 32) ^ (std::uint64_t(k.x) << 16) ^
+                                        std::uint64_t(k.y));
+    }
+  };
+  std::unordered_map<GlyphKey, GlyphImage, GlyphKeyHash> images;
+  std::unordered_map<char32_t, FT_Pos> advances;
 
   std::mutex mutex;
   FT_Library library = nullptr;
