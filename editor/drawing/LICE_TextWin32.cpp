@@ -120,9 +120,9 @@ class GdiFont : public LICE_CachedFont {
         std::min<int64_t>(dest->getHeight(), int64_t(t) + int64_t(std::ceil(maxY)) + margin);
     if (right <= left || bottom <= top) return;
 
-    LICE_SysBitmap scratch(static_cast<int>(right - left), static_cast<int>(bottom - top));
+    const int width = static_cast<int>(right - left), height = static_cast<int>(bottom - top);
+    if (!PrepareScratch(width, height)) return;
     HDC dc = static_cast<HDC>(scratch.getDC());
-    if (dc == nullptr || scratch.getBits() == nullptr) return;
     HGDIOBJ previous = SelectObject(dc, font);
     SetTextColor(dc, RGB(255, 255, 255));
     SetBkMode(dc, TRANSPARENT);
@@ -141,7 +141,7 @@ class GdiFont : public LICE_CachedFont {
     }
     GdiFlush();
     SelectObject(dc, previous);
-    Compose(dest, scratch, static_cast<int>(left), static_cast<int>(top), colour);
+    Compose(dest, scratch, width, height, static_cast<int>(left), static_cast<int>(top), colour);
   }
 
   bool MeasureText(const char* utf8, int* width, int* height) override {
@@ -186,13 +186,35 @@ class GdiFont : public LICE_CachedFont {
     return total;
   }
 
-  // Blends the scratch's white-on-black coverage into dest at (left, top).
-  static void Compose(LICE_IBitmap* dest, LICE_SysBitmap& scratch, int left, int top,
-                      LICE_pixel colour) {
+  // Makes the scratch at least width x height and blackens that corner of it.
+  // The scratch lives with the font: a system bitmap per draw was the
+  // costliest part of drawing a short text. GDI may draw past the corner,
+  // but only the corner is ever composed. Caller holds the lock.
+  bool PrepareScratch(int width, int height) {
+    if (scratch.getWidth() < width || scratch.getHeight() < height) {
+      if (!scratch.resize(std::max(width, scratch.getWidth()),
+                          std::max(height, scratch.getHeight()))) {
+        scratch.resize(0, 0);
+        return false;
+      }
+    }
+    if (scratch.getDC() == nullptr || scratch.getBits() == nullptr) return false;
+    GdiFlush();
+    for (int y = 0; y < height; ++y) {
+      LICE_pixel* row = scratch.getBits() + y * scratch.getRowSpan();
+      std::fill(row, row + width, LICE_pixel(0));
+    }
+    return true;
+  }
+
+  // Blends the white-on-black coverage in the scratch's width x height
+  // corner into dest at (left, top).
+  static void Compose(LICE_IBitmap* dest, LICE_SysBitmap& scratch, int width, int height, int left,
+                      int top, LICE_pixel colour) {
     const int colourAlpha = LICE_GETA(colour);
-    for (int y = 0; y < scratch.getHeight(); ++y) {
+    for (int y = 0; y < height; ++y) {
       const LICE_pixel* row = scratch.getBits() + y * scratch.getRowSpan();
-      for (int x = 0; x < scratch.getWidth(); ++x) {
+      for (int x = 0; x < width; ++x) {
         const LICE_pixel p = row[x];
         const int coverage = std::max({LICE_GETR(p), LICE_GETG(p), LICE_GETB(p)});
         const int alpha = (coverage * colourAlpha + 127) / 255;
@@ -204,6 +226,7 @@ class GdiFont : public LICE_CachedFont {
   }
 
   RecursiveLock lock;
+  LICE_SysBitmap scratch;
   HFONT font = nullptr;
   HDC measureDC = nullptr;
   HGDIOBJ previousFont = nullptr;
