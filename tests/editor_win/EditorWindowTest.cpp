@@ -153,6 +153,24 @@ TEST_F(EditorWindowTest, WindowShowsTheHeadlessRenderOfTheSameLayout) {
   EXPECT_GT(textPixels, 50);
 }
 
+// The knob and the entry field change in the same tick; the half-see-through
+// fill and the text beside them must stay on screen.
+TEST_F(EditorWindowTest, ControlsRedrawnTogetherLeaveTheScreenOfAFullRender) {
+  ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
+  WaitTicks();
+  editor->SetParamFromPlug(kFinalVolume, 0.9, true);
+  editor->GetControl(layout.entry)->SetDirty(false);
+  WaitTicks();
+  const Capture shown = CaptureWindow(Window());
+
+  IGraphicsHeadless headless(plug, kWidth, kHeight);
+  BuildLayout(&headless, plug);
+  headless.SetParamFromPlug(kFinalVolume, 0.9, true);
+  ASSERT_TRUE(headless.OpenWindow(nullptr));
+  headless.Draw(IRECT(0, 0, kWidth, kHeight));
+  EXPECT_EQ(CompareWithSurface(shown, *headless.GetDrawBitmap(), "together"), 0);
+}
+
 TEST_F(EditorWindowTest, DragOnAKnobIsOneGestureAndTheWindowRepaintsIt) {
   ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
   WaitTicks();
