@@ -367,19 +367,33 @@ void IGraphics::DrawNonStrict() {
   }
   for (IControl* dirtyOne : controls) {
     if (!dirtyOne->IsDirty()) continue;
-    const IRECT& area = dirtyOne->GetRECT();
-    for (IControl* control : controls) {
-      if (control == dirtyOne || control->GetRECT().Intersects(area)) DrawControl(control);
-    }
+    DrawClipped(dirtyOne->GetRECT(), dirtyOne);
     dirtyOne->SetClean();
   }
 }
 
 void IGraphics::DrawStrict(const IRECT& r) {
-  for (IControl* control : controls) {
-    if (control->GetRECT().Intersects(r)) DrawControl(control);
-  }
+  DrawClipped(r, nullptr);
   for (IControl* control : controls) control->SetClean();
+}
+
+// Draws `also` and every control overlapping the area, in list order, and
+// changes the surface only inside the area. The controls drawn reach beyond
+// it (the background spans the window), and drawing them on the surface
+// would wipe the controls next to the area that are not drawn again. So they
+// are drawn on the scratch, which starts as the surface inside the area, and
+// only the area goes back to the surface.
+void IGraphics::DrawClipped(const IRECT& area, IControl* also) {
+  const IRECT clip = area.Intersect(IRECT(0, 0, width, height));
+  LICE_Blit(scratch.get(), surface.get(), clip.left, clip.top, clip.left, clip.top, clip.W(),
+            clip.H(), 1.0f, LICE_Blend::Clobber);
+  target = scratch.get();
+  for (IControl* control : controls) {
+    if (control == also || control->GetRECT().Intersects(area)) DrawControl(control);
+  }
+  target = surface.get();
+  LICE_Blit(surface.get(), scratch.get(), clip.left, clip.top, clip.left, clip.top, clip.W(),
+            clip.H(), 1.0f, LICE_Blend::Clobber);
 }
 
 // ---- Drawing helpers ----
@@ -397,10 +411,10 @@ int IGraphics::FrameOffset(int extent, int frames, int frame) {
 
 bool IGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
                            const IChannelBlend* blend) {
-  if (!surface || bitmap.bitmap == nullptr) return false;
+  if (target == nullptr || bitmap.bitmap == nullptr) return false;
   const float weight = blend != nullptr ? blend->weight : 1.0f;
-  LICE_Blit(surface.get(), bitmap.bitmap, dest.left, dest.top, srcX, srcY, dest.W(), dest.H(),
-            weight, BlendMode(blend));
+  LICE_Blit(target, bitmap.bitmap, dest.left, dest.top, srcX, srcY, dest.W(), dest.H(), weight,
+            BlendMode(blend));
   return true;
 }
 
@@ -413,15 +427,15 @@ bool IGraphics::DrawBitmapFrame(const IBitmap& bitmap, const IRECT& dest, int fr
 }
 
 bool IGraphics::FillIRect(const IColor& color, const IRECT& r) {
-  if (!surface) return false;
-  LICE_FillRect(surface.get(), r.left, r.top, r.W(), r.H(), Pixel(color));
+  if (target == nullptr) return false;
+  LICE_FillRect(target, r.left, r.top, r.W(), r.H(), Pixel(color));
   return true;
 }
 
 bool IGraphics::DrawIText(const IText& style, const char* text, const IRECT& r) {
-  if (!surface || text == nullptr) return false;
+  if (target == nullptr || text == nullptr) return false;
   if (text[0] == '\0') return true;
-  LICE_DrawText(surface.get(), TextStyle(style), text, r.left, r.top, r.right, r.bottom);
+  LICE_DrawText(target, TextStyle(style), text, r.left, r.top, r.right, r.bottom);
   return true;
 }
 
@@ -572,12 +586,14 @@ void IGraphics::PromptUserInput(IControl* control, IParameter* param, const IREC
 void IGraphics::PrepDraw() {
   surface = std::make_unique<LICE_SysBitmap>(width, height);
   scratch = std::make_unique<LICE_MemBitmap>(width, height);
+  target = surface.get();
 }
 
 void IGraphics::Resize(int w, int h) {
   if (w <= 0 || h <= 0) return;
   width = w;
   height = h;
+  target = nullptr;
   surface.reset();
   scratch.reset();
   PrepDraw();

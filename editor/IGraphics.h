@@ -172,7 +172,7 @@ class IGraphics {
   // Draws the controls that need it into the surface.
   bool Draw(const IRECT& r);
 
-  // ---- Drawing helpers (on the surface) ----
+  // ---- Drawing helpers (on the surface, or the scratch during a pass) ----
   // Copies dest's size from the bitmap at (srcX, srcY).
   bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
                   const IChannelBlend* blend = nullptr);
@@ -229,6 +229,7 @@ class IGraphics {
   void EndGesture();
   void DrawControl(IControl* control);
   void DrawNonStrict();
+  void DrawClipped(const IRECT& area, IControl* also);
   void DrawStrict(const IRECT& r);
 
   IPlugBase* plug;
@@ -237,7 +238,8 @@ class IGraphics {
   int height;
   int fps;
   std::unique_ptr<LICE_IBitmap> surface;
-  std::unique_ptr<LICE_IBitmap> scratch;
+  std::unique_ptr<LICE_IBitmap> scratch;  // same size as the surface
+  LICE_IBitmap* target = nullptr;         // where the drawing helpers draw
   int mouseCapture = -1;
   int mouseX = 0;
   int mouseY = 0;

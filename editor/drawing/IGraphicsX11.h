@@ -35,7 +35,6 @@ class IGraphicsX11 : public IGraphics {
   void* GetWindow() override;
   const char* GetDrawingAPIName() override { return "Xlib"; }
   void Resize(int width, int height) override;
-  void RedrawRect(const IRECT& r) override;
   // Handles the window's pending events and, every 1000 / FPS() ms by the
   // monotonic clock, the frame timer.
   void OnHostIdle() override;
@@ -87,6 +86,7 @@ class IGraphicsX11 : public IGraphics {
   std::unique_ptr<XSharedImage> shared;  // null: XPutImage through the connection
   int xErrors = 0;
   std::chrono::steady_clock::time_point lastTick;
+  IRECT exposed;  // the union of an Expose series so far
 
   unsigned long lastClickTime = 0;
   int lastClickX = -100;

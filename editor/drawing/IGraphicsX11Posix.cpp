@@ -197,20 +197,6 @@ void IGraphicsX11::PaintRect(const IRECT& r) {
   XFlush(display);
 }
 
-void IGraphicsX11::RedrawRect(const IRECT& r) {
-  // Each dirty control redraws what lies under it, and the background lies
-  // under everything: with two or more dirty ones the surface between them
-  // would show the background alone. Then the whole picture is drawn.
-  int dirty = 0;
-  for (int i = 0; i < NControls() && dirty < 2; ++i) dirty += GetControl(i)->IsDirty() ? 1 : 0;
-  if (dirty < 2) {
-    IGraphics::RedrawRect(r);
-    return;
-  }
-  SetAllControlsDirty();
-  IGraphics::RedrawRect(IRECT(0, 0, Width(), Height()));
-}
-
 void IGraphicsX11::Resize(int w, int h) {
   if (w == Width() && h == Height()) return;
   IGraphics::Resize(w, h);
@@ -258,12 +244,16 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
   }
   switch (event->type) {
     case Expose:
-      // The surface holds the whole picture only after a full draw: a
-      // partial one redraws the background over everything and only the
-      // controls in the dirty area on top. So exposed parts are drawn anew.
-      if (event->xexpose.window == window && event->xexpose.count == 0) {
-        SetAllControlsDirty();
-        RedrawRect(IRECT(0, 0, Width(), Height()));
+      // The surface always holds the whole picture; what is still dirty is
+      // drawn first, then the exposed parts are copied, once per series.
+      if (event->xexpose.window == window) {
+        const XExposeEvent& e = event->xexpose;
+        exposed = exposed.Union(IRECT(e.x, e.y, e.x + e.width, e.y + e.height));
+        if (e.count == 0) {
+          const IRECT r = exposed;
+          exposed = IRECT();
+          IGraphics::RedrawRect(r);
+        }
       }
       break;
     case ButtonPress:

@@ -226,6 +226,28 @@ TEST(LayoutTest, EveryControlDrawsInsideItsRectangle) {
   }
 }
 
+// Controls drawn again one by one leave the picture a full redraw gives,
+// also between and around neighbours that changed together.
+TEST(LayoutTest, ControlsChangedTogetherLeaveThePictureOfAFullRedraw) {
+  LayoutRig rig;
+  rig.Open();
+  const IRECT whole(0, 0, REDI::kEditorWidth, REDI::kEditorHeight);
+  auto changeAndCompare = [&](int first, int last, double value) {
+    for (int i = first; i <= last; i += 2) rig.ui->GetControl(i)->SetValueFromPlug(value);
+    rig.Settle();
+    const Picture partial = Capture(*rig.ui);
+    const IRECT picture = rig.ui->GetControl(kPicture)->GetRECT();  // shows at random
+    const Picture full = Render(rig);
+    EXPECT_EQ(CountDifferent(partial, full, whole) - CountDifferent(partial, full, picture), 0)
+        << "controls " << first + 1 << " to " << last + 1;
+  };
+  changeAndCompare(kTuneKnob, kTuneKnob + 6, 0.9);
+  rig.ClickCentre(kPageSwitch);
+  ASSERT_TRUE(rig.TweakPageShown());
+  changeAndCompare(kFirstSmallKnob, kFirstSmallKnob + 6, 0.1);
+  changeAndCompare(kFirstBandControl, kFirstBandControl + 12, 0.7);
+}
+
 // ---- Mouse ----
 
 void ExpectCentresReached(LayoutRig& rig, int first, int last) {

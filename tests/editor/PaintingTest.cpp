@@ -1,6 +1,9 @@
-// What is drawn when, which frame a strip shows, and the idle counter.
+// What is drawn when, what the surface shows after partial redraws, which
+// frame a strip shows, and the idle counter.
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 #include "tests/editor/EditorTestSupport.h"
 
@@ -150,6 +153,97 @@ TEST(FrameTest, BitmapWithoutPixelsDrawsNothing) {
   EXPECT_EQ(rig.graphics->LoadIBitmap(9000, "nothing.png", 3).bitmap, nullptr);
   const IBitmap none;
   EXPECT_FALSE(rig.graphics->DrawBitmapFrame(none, IRECT(0, 0, 10, 10), 1));
+}
+
+// Paints its rectangle in a colour made from its value, partly see-through
+// when asked, and optionally the value as text.
+class SwatchControl : public IControl {
+ public:
+  SwatchControl(IPlugBase* plug, const IRECT& r, int alpha, bool label)
+      : IControl(plug, r), alpha(alpha), label(label) {}
+  bool Draw(IGraphics* graphics) override {
+    const int v = static_cast<int>(GetValue() * 255.0);
+    graphics->FillIRect(IColor(alpha, v, 255 - v, (v * 7) & 255), GetRECT());
+    if (!label) return true;
+    const std::string text = std::to_string(v);
+    return graphics->DrawIText(IText(12, IColor(255, 255, 255, 255)), text.c_str(), GetRECT());
+  }
+
+ private:
+  int alpha;
+  bool label;
+};
+
+std::vector<LICE_pixel> SurfacePixels(IGraphics& graphics) {
+  std::vector<LICE_pixel> pixels;
+  for (int y = 0; y < graphics.Height(); ++y)
+    for (int x = 0; x < graphics.Width(); ++x) pixels.push_back(PixelAt(graphics, x, y));
+  return pixels;
+}
+
+// The surface after partial redraws against a full one.
+class SurfaceTest : public ::testing::Test {
+ protected:
+  SwatchControl* Add(const IRECT& r, int alpha = 255, bool label = false) {
+    auto* control = new SwatchControl(&rig.plug, r, alpha, label);
+    rig.graphics->AttachControl(control);
+    control->SetValueFromPlug(0.5);
+    return control;
+  }
+  std::vector<LICE_pixel> FullRender() {
+    rig.graphics->SetAllControlsDirty();
+    rig.graphics->Tick();
+    return SurfacePixels(*rig.graphics);
+  }
+
+  Rig rig;
+};
+
+TEST_F(SurfaceTest, ControlBetweenTwoDirtyOnesKeepsItsPixels) {
+  Add(IRECT(0, 0, 200, 100));  // the background
+  SwatchControl* a = Add(IRECT(10, 10, 50, 50));
+  SwatchControl* b = Add(IRECT(60, 10, 100, 50));
+  SwatchControl* c = Add(IRECT(110, 10, 150, 50));
+  b->SetValueFromPlug(0.0);
+  rig.Open();
+  const LICE_pixel bColour = PixelAt(*rig.graphics, 80, 30);
+  ASSERT_NE(bColour, PixelAt(*rig.graphics, 55, 30));  // b differs from the background
+
+  a->SetValueFromPlug(1.0);
+  c->SetValueFromPlug(1.0);
+  rig.graphics->Tick();
+  EXPECT_FALSE(b->IsDirty());
+  EXPECT_EQ(PixelAt(*rig.graphics, 60, 10), bColour);
+  EXPECT_EQ(PixelAt(*rig.graphics, 80, 30), bColour);
+  EXPECT_EQ(PixelAt(*rig.graphics, 99, 49), bColour);
+  EXPECT_EQ(PixelAt(*rig.graphics, 30, 30), PixelAt(*rig.graphics, 130, 30));  // both drawn
+  EXPECT_NE(PixelAt(*rig.graphics, 30, 30), bColour);
+}
+
+TEST_F(SurfaceTest, AnySeriesOfChangesLeavesTheSurfaceOfAFullRedraw) {
+  // Opaque and see-through controls, overlapping and apart, some labelled.
+  Add(IRECT(0, 0, 200, 100));
+  std::vector<SwatchControl*> controls = {
+      Add(IRECT(5, 5, 60, 40), 255, true),   Add(IRECT(40, 20, 100, 70), 128),
+      Add(IRECT(90, 5, 150, 30), 200, true), Add(IRECT(120, 20, 195, 95), 60),
+      Add(IRECT(10, 60, 80, 95), 255),       Add(IRECT(70, 50, 130, 90), 100, true),
+  };
+  rig.Open();
+  std::mt19937 random(7);
+  for (int round = 0; round < 20; ++round) {
+    const int changes = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < changes; ++i) {
+      SwatchControl* control = controls[random() % controls.size()];
+      if (random() % 5 == 0) {
+        control->Hide(!control->IsHidden());
+      } else {
+        control->SetValueFromPlug((random() % 256) / 255.0);
+      }
+    }
+    Settle(*rig.graphics);
+    const std::vector<LICE_pixel> partial = SurfacePixels(*rig.graphics);
+    ASSERT_EQ(partial, FullRender()) << "round " << round;
+  }
 }
 
 }  // namespace

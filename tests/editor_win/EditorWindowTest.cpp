@@ -68,6 +68,7 @@ IBitmap KnobStrip() {
 
 struct TestLayout {
   int knob = -1;
+  int text = -1;
   int entry = -1;
   IRECT knobRect;
 };
@@ -82,9 +83,9 @@ TestLayout BuildLayout(IGraphics* graphics, IPlugBase* plug) {
   layout.knob =
       graphics->AttachControl(new IKnobMultiControl(plug, 100, 160, kFinalVolume, KnobStrip()));
   layout.knobRect = graphics->GetControl(layout.knob)->GetRECT();
-  graphics->AttachControl(new ITextControl(plug, IRECT(300, 40, 760, 80),
-                                           IText(24, IColor(255, 250, 220, 40), "Arial"),
-                                           "REDI editor 0123 gjpqy"));
+  layout.text = graphics->AttachControl(
+      new ITextControl(plug, IRECT(300, 40, 760, 80), IText(24, IColor(255, 250, 220, 40), "Arial"),
+                       "REDI editor 0123 gjpqy"));
   layout.entry = graphics->AttachControl(
       new EntryTarget(plug, IRECT(300, 200, 420, 222), IColor(255, 200, 200, 200)));
   graphics->SetParamFromPlug(kFinalVolume, 0.5, true);
@@ -151,6 +152,24 @@ TEST_F(EditorWindowTest, WindowShowsTheHeadlessRenderOfTheSameLayout) {
   for (int y = 40; y < 80; ++y)
     for (int x = 300; x < 760; ++x) textPixels += shown.At(x, y) == 0xFADC28u ? 1 : 0;
   EXPECT_GT(textPixels, 50);
+}
+
+// The knob and the text change in the same tick; the half-see-through fill
+// between them must stay on screen.
+TEST_F(EditorWindowTest, ControlsRedrawnTogetherLeaveTheScreenOfAFullRender) {
+  ASSERT_TRUE(editor->OpenWindow(hostWindow.Handle()));
+  WaitTicks();
+  editor->SetParamFromPlug(kFinalVolume, 0.9, true);
+  editor->GetControl(layout.text)->SetDirty(false);
+  WaitTicks();
+  const Capture shown = CaptureWindow(Window());
+
+  IGraphicsHeadless headless(plug, kWidth, kHeight);
+  BuildLayout(&headless, plug);
+  headless.SetParamFromPlug(kFinalVolume, 0.9, true);
+  ASSERT_TRUE(headless.OpenWindow(nullptr));
+  headless.Draw(IRECT(0, 0, kWidth, kHeight));
+  EXPECT_EQ(CompareWithSurface(shown, *headless.GetDrawBitmap(), "together"), 0);
 }
 
 TEST_F(EditorWindowTest, DragOnAKnobIsOneGestureAndTheWindowRepaintsIt) {

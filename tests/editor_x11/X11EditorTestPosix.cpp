@@ -269,6 +269,23 @@ TEST_F(X11PluginSession, DraggingTheTuneKnobTellsTheHostTheWholeGesture) {
   EXPECT_EQ(calls, expected);
 }
 
+TEST_F(X11PluginSession, PartsUncoveredByAnotherWindowShowTheEditorAgain) {
+  Display* display = window->GetDisplay();
+  XSetWindowAttributes attributes = {};
+  attributes.override_redirect = True;
+  attributes.background_pixel = 0xff00ff;
+  const Window cover = XCreateWindow(display, DefaultRootWindow(display), window->RootX() + 100,
+                                     window->RootY() + 50, 300, 200, 0, CopyFromParent, InputOutput,
+                                     CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+  XMapRaised(display, cover);
+  XSync(display, False);
+  Idle(200);
+  XDestroyWindow(display, cover);
+  XSync(display, False);
+  Idle(200);
+  EXPECT_EQ(DifferentPixels(window->Capture(kW, kH), HeadlessRender(false)), 0);
+}
+
 TEST_F(X11PluginSession, PageSwitchShowsTheTweakPageAsTheHeadlessRenderDraws) {
   ASSERT_TRUE(Run(x11test::Click(X(769), Y(316))));
   Idle(200);
