@@ -251,7 +251,7 @@ TEST_F(PluginEditorPageTest, PageSwitchShowsTheTweakPageAsTheHeadlessRenderDraws
   PumpMessages(300);  // the page changes on the next tick, then paints
   HeadlessReference mainPage(false);
   const Capture switched = CaptureWindow(editor);
-  EXPECT_GT(CompareWithSurface(switched, mainPage.Surface(), "tweak_after_switch", kPictureArea),
+  EXPECT_GT(CompareWithSurface(switched, mainPage.Surface(), "switched_vs_main", kPictureArea),
             switched.width * switched.height / 10);
 
   // The editor keeps its page: opened again, its first paint is the whole
