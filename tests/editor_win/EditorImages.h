@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/IGraphicsStructs.h"
 #include "editor/drawing/LICE.h"
 #include "tests/editor_win/PngFile.h"
 #include "tests/editor_win/TestHostWindow.h"
@@ -18,10 +19,10 @@ inline std::string ArtifactPath(const std::string& name) {
   return WindowsPath(REDI_ARTIFACTS_DIR) + "/editor_" + bits + "_" + name + ".png";
 }
 
-// Number of pixels whose colour differs (alpha aside); every pixel differs
-// when the sizes do.
-inline int CompareWithSurface(const Capture& shown, LICE_IBitmap& surface,
-                              const std::string& name) {
+// Number of pixels whose colour differs (alpha aside), pixels inside
+// `ignored` left out; every pixel differs when the sizes do.
+inline int CompareWithSurface(const Capture& shown, LICE_IBitmap& surface, const std::string& name,
+                              const IRECT& ignored = IRECT()) {
   const int w = surface.getWidth(), h = surface.getHeight();
   png_file::Write(ArtifactPath(name + "_window"), shown.pixels.data(), shown.width, shown.height,
                   shown.width);
@@ -31,6 +32,7 @@ inline int CompareWithSurface(const Capture& shown, LICE_IBitmap& surface,
   std::vector<uint32_t> diff(static_cast<size_t>(w) * h, 0);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
+      if (ignored.Contains(x, y)) continue;
       const uint32_t drawn = surface.getBits()[static_cast<size_t>(y) * surface.getRowSpan() + x];
       if ((drawn & 0xFFFFFF) != shown.At(x, y)) {
         ++differing;

@@ -11,6 +11,7 @@
 #include "editor/IGraphics.h"
 #include "framework/VST2.h"
 #include "instrument/REDI.h"
+#include "tests/editor/LayoutRig.h"
 #include "tests/editor_win/EditorImages.h"
 #include "tests/editor_win/TestHostWindow.h"
 #include "tests/framework/RecordingHost.h"
@@ -191,57 +192,97 @@ TEST_F(PluginEditorTest, KeysTheEditorDoesNotHandleAndAllKeyUpsReachTheTopLevelW
   EXPECT_TRUE(plugin.CloseEditor());
 }
 
-// A fresh plug-in object of this build in this process: its editor, drawn
-// without a window, is what the library's window must show.
-class InProcessPlugin {
+// What the same build draws for REDI's editor without a window, opened as
+// a host opens it and, for the tweak page, after a click on the page switch.
+class HeadlessReference {
  public:
-  InProcessPlugin() : plug(&host) {}
-  IGraphics* Editor() { return plug.GetGUI(); }
-  // The first knob of the layout that is shown and bound to a parameter.
-  IKnobControl* FirstKnob() {
-    for (int i = 0; Editor() != nullptr && i < Editor()->NControls(); ++i) {
-      auto* knob = dynamic_cast<IKnobControl*>(Editor()->GetControl(i));
-      if (knob != nullptr && !knob->IsHidden() && knob->ParamIdx() >= 0) return knob;
-    }
-    return nullptr;
+  explicit HeadlessReference(bool tweakPage) {
+    rig.Open();
+    if (tweakPage) rig.ClickCentre(layouttest::kPageSwitch);
+    IGraphics* gui = rig.plug.GetGUI();
+    gui->SetAllControlsDirty();
+    gui->Draw(IRECT(0, 0, gui->Width(), gui->Height()));
   }
+  LICE_IBitmap& Surface() { return *rig.plug.GetGUI()->GetDrawBitmap(); }
 
  private:
-  RecordingHost host;
-  REDI plug;
+  layouttest::LayoutRig rig;
 };
 
-TEST_F(PluginEditorTest, WindowShowsTheHeadlessRenderOfAFreshPlugin) {
-  ASSERT_TRUE(plugin.OpenEditor(host.Handle()));
-  PumpMessages(200);
-  HWND editor = FindEditor(host.Handle());
-  ASSERT_NE(editor, nullptr);
-  const Capture shown = CaptureWindow(editor);
+// The picture beside the vocoder mode shows up at random on refreshes.
+const IRECT kPictureArea(530, 160, 602, 232);
 
-  InProcessPlugin reference;
-  ASSERT_NE(reference.Editor(), nullptr);
-  IGraphics& drawn = *reference.Editor();
-  drawn.Draw(IRECT(0, 0, drawn.Width(), drawn.Height()));
-  EXPECT_EQ(CompareWithSurface(shown, *drawn.GetDrawBitmap(), "plugin"), 0);
-  EXPECT_TRUE(plugin.CloseEditor());
+IRECT ControlRect(int index) {
+  layouttest::LayoutRig rig;
+  return rig.ui->GetControl(index)->GetRECT();
 }
 
-TEST_F(PluginEditorTest, DragOnAKnobReachesTheHostAsBeginAutomateEnd) {
-  InProcessPlugin reference;
-  IKnobControl* knob = reference.FirstKnob();
-  if (knob == nullptr) GTEST_SKIP() << "the plug-in's layout has no knob yet";
+void ClickAt(HWND editor, int x, int y) {
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MousePoint(x, y));
+  SendMessageA(editor, WM_LBUTTONUP, 0, MousePoint(x, y));
+}
+
+class PluginEditorPageTest : public PluginEditorTest {
+ protected:
+  void SetUp() override {
+    PluginEditorTest::SetUp();
+    ASSERT_TRUE(plugin.OpenEditor(host.Handle()));
+    editor = FindEditor(host.Handle());
+    ASSERT_NE(editor, nullptr);
+    // The first paint, before any timer tick: it draws every control. The
+    // partial repaints of later ticks can still leave stale background
+    // around a changed control, so pixels are compared after a first paint.
+    UpdateWindow(editor);
+  }
+  void TearDown() override { EXPECT_TRUE(plugin.CloseEditor()); }
+
+  HWND editor = nullptr;
+};
+
+TEST_F(PluginEditorPageTest, WindowShowsTheMainPageAsTheHeadlessRenderDraws) {
+  const Capture shown = CaptureWindow(editor);
+  HeadlessReference mainPage(false);
+  EXPECT_EQ(CompareWithSurface(shown, mainPage.Surface(), "main", kPictureArea), 0);
+}
+
+TEST_F(PluginEditorPageTest, PageSwitchShowsTheTweakPageAsTheHeadlessRenderDraws) {
+  const IRECT r = ControlRect(layouttest::kPageSwitch);
+  ClickAt(editor, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  PumpMessages(300);  // the page changes on the next tick, then paints
+  HeadlessReference mainPage(false);
+  const Capture switched = CaptureWindow(editor);
+  EXPECT_GT(CompareWithSurface(switched, mainPage.Surface(), "switched_vs_main", kPictureArea),
+            switched.width * switched.height / 10);
+
+  // The editor keeps its page: opened again, its first paint is the whole
+  // tweak page.
+  ASSERT_TRUE(plugin.CloseEditor());
+  ASSERT_TRUE(plugin.OpenEditor(host.Handle()));
+  editor = FindEditor(host.Handle());
+  ASSERT_NE(editor, nullptr);
+  UpdateWindow(editor);
+  const Capture shown = CaptureWindow(editor);
+  HeadlessReference tweakPage(true);
+  EXPECT_EQ(CompareWithSurface(shown, tweakPage.Surface(), "tweak", kPictureArea), 0);
+}
+
+TEST_F(PluginEditorPageTest, DragOnTheTuneKnobReachesTheHostAsBeginAutomateEnd) {
+  layouttest::LayoutRig rig;
+  auto* knob = dynamic_cast<IKnobControl*>(rig.ui->GetControl(layouttest::kTuneKnob));
+  ASSERT_NE(knob, nullptr);
   const IRECT r = knob->GetRECT();
   const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2, param = knob->ParamIdx();
+  ASSERT_GE(param, 0);
   const float before = plugin.Effect()->getParameter(plugin.Effect(), param);
 
-  ASSERT_TRUE(plugin.OpenEditor(host.Handle()));
-  HWND editor = FindEditor(host.Handle());
-  ASSERT_NE(editor, nullptr);
   RecordingCallback::Current().Reset();
   const int dy = before < 0.5f ? -20 : 20;  // away from the nearer end
   SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MousePoint(x, y));
-  SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MousePoint(x, y + dy));
+  for (int step = 1; step <= 4; ++step) {
+    SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MousePoint(x, y + dy * step / 4));
+  }
   SendMessageA(editor, WM_LBUTTONUP, 0, MousePoint(x, y + dy));
+  PumpMessages(100);
 
   std::vector<VstInt32> edits;
   for (const HostCall& call : RecordingCallback::Current().calls) {
@@ -253,8 +294,95 @@ TEST_F(PluginEditorTest, DragOnAKnobReachesTheHostAsBeginAutomateEnd) {
   }
   EXPECT_EQ(edits,
             (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
-  EXPECT_NE(plugin.Effect()->getParameter(plugin.Effect(), param), before);
-  EXPECT_TRUE(plugin.CloseEditor());
+  const float after = plugin.Effect()->getParameter(plugin.Effect(), param);
+  EXPECT_TRUE(dy < 0 ? after > before : after < before) << before << " -> " << after;
+}
+
+// Watches from a second thread for the pop-up menu window ("#32768") that a
+// modal TrackPopupMenu shows on the editor's thread, reads and captures it,
+// then closes it with Escape (or, should that not close it, WM_CANCELMODE
+// to the menu's owner).
+struct MenuWatch {
+  HWND owner = nullptr;
+  bool seen = false;
+  int items = -1;
+  int submenus = 0;
+  std::string firstItem;
+  Capture shot;
+  bool closedByEscape = false;
+  bool closed = false;
+
+  static HWND VisibleMenuWindow() {
+    HWND menu = FindWindowA(MAKEINTATOM(0x8000), nullptr);
+    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+  }
+  static bool WaitUntil(bool (*done)(HWND), HWND window, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (!done(window)) {
+      if (GetTickCount() - start > milliseconds) return false;
+      Sleep(10);
+    }
+    return true;
+  }
+  static DWORD WINAPI Run(void* self) {
+    auto& watch = *static_cast<MenuWatch*>(self);
+    HWND menu = nullptr;
+    const DWORD start = GetTickCount();
+    while ((menu = VisibleMenuWindow()) == nullptr) {
+      if (GetTickCount() - start > 5000) {
+        // Not found: should a menu be open all the same, end it rather
+        // than leave the test waiting.
+        PostMessageA(watch.owner, WM_CANCELMODE, 0, 0);
+        return 0;
+      }
+      Sleep(10);
+    }
+    watch.seen = true;
+    Sleep(200);  // let it paint
+    DWORD_PTR handle = 0;
+    if (SendMessageTimeoutA(menu, MN_GETHMENU, 0, 0, SMTO_NORMAL, 2000, &handle) && handle != 0) {
+      HMENU items = reinterpret_cast<HMENU>(handle);
+      watch.items = GetMenuItemCount(items);
+      for (int i = 0; i < watch.items; ++i) watch.submenus += GetSubMenu(items, i) != nullptr;
+      char text[64] = {};
+      GetMenuStringA(items, 0, text, sizeof text, MF_BYPOSITION);
+      watch.firstItem = text;
+    }
+    watch.shot = CaptureWindow(menu);
+    const auto gone = [](HWND w) { return !IsWindow(w) || !IsWindowVisible(w); };
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(menu, WM_KEYUP, VK_ESCAPE, 0);
+    watch.closedByEscape = WaitUntil(gone, menu, 1000);
+    if (!watch.closedByEscape) PostMessageA(watch.owner, WM_CANCELMODE, 0, 0);
+    watch.closed = watch.closedByEscape || WaitUntil(gone, menu, 1000);
+    return 0;
+  }
+};
+
+TEST_F(PluginEditorPageTest, ClickOnTheProgramNumberOpensTheProgramList) {
+  const VstIntPtr program = plugin.Dispatch(effGetProgram);
+  MenuWatch watch;
+  watch.owner = editor;
+  HANDLE thread = CreateThread(nullptr, 0, MenuWatch::Run, &watch, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ClickAt(editor, 402, 316);  // returns once the menu is closed
+  EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  PumpMessages(100);
+
+  ASSERT_TRUE(watch.seen);
+  EXPECT_TRUE(watch.closed);
+  EXPECT_TRUE(watch.closedByEscape);
+  EXPECT_EQ(watch.items, 4);  // groups of 16 programs
+  EXPECT_EQ(watch.submenus, 4);
+  EXPECT_EQ(watch.firstItem, "00 - 15");
+  EXPECT_GT(watch.shot.width, 0);
+  if (!watch.shot.pixels.empty()) {
+    png_file::Write(ArtifactPath("program_list"), watch.shot.pixels.data(), watch.shot.width,
+                    watch.shot.height, watch.shot.width);
+  }
+  EXPECT_EQ(MenuWatch::VisibleMenuWindow(), nullptr);
+  EXPECT_EQ(plugin.Dispatch(effGetProgram), program);  // closing chose nothing
 }
 
 }  // namespace
