@@ -154,6 +154,19 @@ TEST_F(ZARControlsTest, SmallKnobTextTurnsGreyAtExactlyZero) {
   EXPECT_EQ(level.TextRect(), IRECT(60, 209, 100, 219));
 }
 
+TEST_F(ZARControlsTest, BandKnobsShowTheWholeHertzOfTheirParameter) {
+  auto& band1 = *static_cast<ZARKnobMultiControlText*>(rig.ui->GetControl(kFirstBandControl));
+  ASSERT_EQ(band1.ParamIdx(), kAnalysisFreq1);
+  int wrong = 0;
+  for (int hz = 16; hz <= 16000; ++hz) {
+    rig.plug.GetParam(kAnalysisFreq1)->SetClamped(hz);
+    rig.plug.RefreshParamControls();
+    rig.ui->ApplyPendingParamValues();
+    wrong += band1.ValueText(nullptr) != std::to_string(hz);
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(ZARControlsTest, SmallKnobsTurnByDragAndWheelAndReturnToTheirDefault) {
   rig.plug.InitProgram();
   rig.ClickCentre(kPageSwitch);
