@@ -72,7 +72,11 @@ void IControl::SetDirty(bool pushParamToPlug) {
   value = std::clamp(value, clampLo, clampHi);
   dirty = true;
   if (pushParamToPlug && paramIdx >= 0 && plug != nullptr) {
+    // Host values stored before this edit are older than it; under the lock
+    // no newer one can slip in between.
+    ScopedLock guard(plug->Lock());
     plug->SetParamFromEditor(paramIdx, value);
+    if (graphics != nullptr) graphics->DiscardPendingValue(paramIdx);
   }
   const IParameter* param = GetParam();
   if (valueDisplay != nullptr && param != nullptr) {

@@ -169,6 +169,10 @@ void IGraphics::ApplyPendingParamValues() {
   }
 }
 
+void IGraphics::DiscardPendingValue(int paramIdx) {
+  if (ValidParam(paramIdx)) pendingMarks[paramIdx].store(false, std::memory_order_relaxed);
+}
+
 void IGraphics::ApplyParamValue(int paramIdx, double normalized) {
   for (IControl* control : controls) {
     if (control->ParamIdx() == paramIdx) control->SetValueFromPlug(normalized);

@@ -130,6 +130,9 @@ class IGraphics {
   void SetParamFromPlug(int paramIdx, double value, bool normalized);
   // Editor thread: moves the controls to the values the plug-in stored.
   void ApplyPendingParamValues();
+  // Editor thread, plug-in lock held: a user edit replaces what the plug-in
+  // stored before it.
+  void DiscardPendingValue(int paramIdx);
 
   // ---- Input (editor thread, window coordinates) ----
   // With a text entry open, a click only commits the entry.

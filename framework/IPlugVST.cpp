@@ -122,6 +122,10 @@ void IPlugVST::AttachEditor(IGraphics* graphics) {
   editorRect.right = static_cast<VstInt16>(editor->Width());
 }
 
+IGraphics* IPlugVST::HostEditor() const {
+  return editor != nullptr && editor->HasNativeWindow() ? editor : nullptr;
+}
+
 void IPlugVST::SetLatencySamples(int frames) {
   latency = frames;
   effect.initialDelay = frames;
@@ -231,15 +235,15 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       if (value == 0) ResetState();
       return 0;
     case effEditGetRect:
-      if (ptr == nullptr || editor == nullptr) return 0;
+      if (ptr == nullptr || HostEditor() == nullptr) return 0;
       *static_cast<ERect**>(ptr) = &editorRect;
       return 1;
     case effEditOpen:
-      if (editor == nullptr || !editor->OpenWindow(ptr)) return 0;
+      if (HostEditor() == nullptr || !editor->OpenWindow(ptr)) return 0;
       EditorOpened();
       return 1;
     case effEditClose:
-      if (editor == nullptr) return 0;
+      if (HostEditor() == nullptr) return 0;
       EditorClosed();
       editor->CloseWindow();
       return 1;

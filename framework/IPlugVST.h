@@ -48,6 +48,9 @@ class IPlugVST : public IPlugBase {
   static void VSTCALLBACK SetParameter(AEffect* effect, VstInt32 index, float value);
   static float VSTCALLBACK GetParameter(AEffect* effect, VstInt32 index);
 
+  // The editor as hosts see it: one without a window of its own (headless)
+  // is not offered to them.
+  IGraphics* HostEditor() const;
   // Lock held by the caller.
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
   VstIntPtr DispatchParameterText(VstInt32 opcode, VstInt32 index, char* text);

@@ -94,6 +94,33 @@ TEST(KnobTest, DragMovesByHeightAndGearingAndShiftOrCtrlMakeItTenTimesFiner) {
   EXPECT_NEAR(rig.plug.GetParam(kWhole)->Value(), 60.0, 1e-9);
 }
 
+// The host's automation thread sets the parameter while the drag is handled.
+class RacingKnob : public IKnobControl {
+ public:
+  using IKnobControl::IKnobControl;
+  void OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod) override {
+    plug->HostSetParameter(paramIdx, 0.1f);
+    IKnobControl::OnMouseDrag(x, y, dX, dY, mod);
+  }
+};
+
+TEST(KnobTest, UserEditOutranksAHostValueStoredBeforeIt) {
+  Rig rig;
+  auto* knob = new RacingKnob(&rig.plug, IRECT(0, 0, 40, 32), kReal);
+  rig.graphics->AttachControl(knob);
+  rig.Open();
+  rig.graphics->OnMouseDown(10, 20, kLeft);
+  rig.graphics->OnMouseDrag(10, 4, kLeft);
+  rig.graphics->OnMouseUp(10, 4, kLeft);
+  rig.graphics->Tick();
+  EXPECT_DOUBLE_EQ(knob->GetValue(), 0.625);  // the control shows what the plug-in has
+  EXPECT_DOUBLE_EQ(rig.plug.GetParam(kReal)->Value(), 6.25);
+
+  rig.plug.HostSetParameter(kReal, 0.1f);  // after the edit: shown
+  rig.graphics->Tick();
+  EXPECT_NEAR(knob->GetValue(), 0.1, 1e-6);
+}
+
 TEST(KnobTest, WheelNotchesAddUpAndShiftOrCtrlIsFiner) {
   Rig rig;
   IGraphicsHeadless& g = *rig.graphics;
@@ -242,6 +269,26 @@ TEST(MouseOverTest, OverAndOutFollowTheTopmostControlOnlyWhenEnabled) {
   EXPECT_EQ(g.OnMouseOver(35, 5, IMouseMod()), 1);
   g.OnMouseOut();
   EXPECT_EQ(rig.log, (Log{"a over", "a out", "g over", "a out", "g out"}));
+}
+
+TEST(LinkTest, ValueDisplayShowsTextAndUnitAndAuxiliaryLinksFollowThePlugIn) {
+  Rig rig;
+  auto* knob = new IKnobControl(&rig.plug, IRECT(0, 0, 40, 32), kWhole);
+  auto* shown = new ITextControl(&rig.plug, IRECT(0, 40, 40, 50), IText());
+  knob->SetValDisplayControl(shown);
+  knob->AddAuxParam(kReal);
+  rig.graphics->AttachControl(knob);
+  rig.graphics->AttachControl(shown);
+  rig.Open();
+  rig.graphics->OnMouseDown(10, 20, kLeft);
+  rig.graphics->OnMouseDrag(10, 4, kLeft);  // 0.5 + 0.125
+  EXPECT_EQ(shown->GetTextString(), "62 %");
+  EXPECT_TRUE(shown->IsDirty());
+
+  rig.plug.HostSetParameter(kReal, 0.3f);
+  rig.graphics->Tick();
+  EXPECT_NEAR(knob->GetAuxParam(0)->value, 0.3, 1e-6);
+  EXPECT_NEAR(knob->GetValue(), 0.625, 1e-12);  // its own parameter did not move
 }
 
 TEST(FileSelectorTest, ClickAsksForAFileTogglesTheValueAndShowsTheChoiceOnce) {

@@ -64,7 +64,7 @@ TEST(EditorConcurrency, AudioAndAutomationRunWhileTheEditorTicksDrawsAndIsDragge
   Dispatch(effect, effSetSampleRate, 0, nullptr, 48000.0f);
   Dispatch(effect, effSetBlockSize, kBlock);
   Dispatch(effect, effMainsChanged, 1);
-  ASSERT_EQ(Dispatch(effect, effEditOpen), 1);
+  ASSERT_TRUE(gui->OpenWindow(nullptr));
 
   std::atomic<bool> running{true};
   std::thread audio([effect] {
@@ -101,7 +101,7 @@ TEST(EditorConcurrency, AudioAndAutomationRunWhileTheEditorTicksDrawsAndIsDragge
   audio.join();
   running = false;
   automation.join();
-  EXPECT_EQ(Dispatch(effect, effEditClose), 1);
+  gui->CloseWindow();
 
   // Once every thread is done, a refresh shows the plug-in's values.
   plug.RefreshParamControls();

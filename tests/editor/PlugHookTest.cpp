@@ -54,20 +54,43 @@ TEST(AttachEditorTest, PushesEveryValueAsDefaultAndCreatesTheSurface) {
   EXPECT_DOUBLE_EQ(shaped->GetDefaultValue(), 0.5);
 }
 
-TEST(AttachEditorTest, HeadlessEditorGivesTheRectButNoEditorFlag) {
+// A headless editor that says it has a window, as a windowed backend does;
+// a parent of 1 stands for one the window cannot be made in.
+class WindowedGraphics : public IGraphicsHeadless {
+ public:
+  explicit WindowedGraphics(TestPlug* plug) : IGraphicsHeadless(plug, 300, 150), plug(plug) {}
+  bool HasNativeWindow() const override { return true; }
+  bool OpenWindow(void* parent) override {
+    if (parent == reinterpret_cast<void*>(1)) return false;
+    plug->events.push_back("window opened");
+    return IGraphicsHeadless::OpenWindow(parent);
+  }
+  void CloseWindow() override {
+    plug->events.push_back("window closed");
+    IGraphicsHeadless::CloseWindow();
+  }
+
+ private:
+  TestPlug* plug;
+};
+
+TEST(EditorCallsTest, HeadlessEditorIsNotOfferedToTheHost) {
   Rig rig;
   rig.Attach();
   EXPECT_EQ(rig.plug.Effect()->flags & effFlagsHasEditor, 0);
   ERect* rect = nullptr;
-  ASSERT_EQ(Dispatch(rig.plug, effEditGetRect, 0, 0, &rect), 1);
-  ASSERT_NE(rect, nullptr);
-  EXPECT_EQ(rect->top, 0);
-  EXPECT_EQ(rect->left, 0);
-  EXPECT_EQ(rect->bottom, 100);
-  EXPECT_EQ(rect->right, 200);
+  EXPECT_EQ(Dispatch(rig.plug, effEditGetRect, 0, 0, &rect), 0);
+  EXPECT_EQ(rect, nullptr);
+  int parent = 0;
+  EXPECT_EQ(Dispatch(rig.plug, effEditOpen, 0, 0, &parent), 0);
+  EXPECT_EQ(Dispatch(rig.plug, effEditClose), 0);
+  EXPECT_TRUE(rig.plug.events.empty());
+  EXPECT_FALSE(rig.graphics->WindowIsOpen());
+  EXPECT_EQ(Dispatch(rig.plug, effEditIdle), 0);
+  EXPECT_EQ(rig.plug.idleCalls, 1);
 }
 
-TEST(AttachEditorTest, WithoutEditorTheEditorCallsAnswerZero) {
+TEST(EditorCallsTest, WithoutEditorTheEditorCallsAnswerZero) {
   TestPlug plug;
   ERect* rect = nullptr;
   EXPECT_EQ(Dispatch(plug, effEditGetRect, 0, 0, &rect), 0);
@@ -76,16 +99,28 @@ TEST(AttachEditorTest, WithoutEditorTheEditorCallsAnswerZero) {
   EXPECT_TRUE(plug.events.empty());
 }
 
-TEST(EditorCallsTest, OpenCloseAndIdleReachTheEditorAndTheHooks) {
-  Rig rig;
-  rig.Attach();
-  EXPECT_EQ(Dispatch(rig.plug, effEditOpen), 1);
-  EXPECT_TRUE(rig.graphics->WindowIsOpen());
-  EXPECT_EQ(Dispatch(rig.plug, effEditIdle), 0);
-  EXPECT_EQ(rig.plug.idleCalls, 1);
-  EXPECT_EQ(Dispatch(rig.plug, effEditClose), 1);
-  EXPECT_FALSE(rig.graphics->WindowIsOpen());
-  EXPECT_EQ(rig.plug.events, (std::vector<std::string>{"opened", "closed"}));
+TEST(EditorCallsTest, WindowedEditorSetsTheFlagAndRectAndOpensAndClosesInOrder) {
+  TestPlug plug;
+  auto* graphics = new WindowedGraphics(&plug);
+  plug.AttachEditor(graphics);
+  EXPECT_EQ(plug.Effect()->flags & effFlagsHasEditor, effFlagsHasEditor);
+  ERect* rect = nullptr;
+  ASSERT_EQ(Dispatch(plug, effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, 150);
+  EXPECT_EQ(rect->right, 300);
+
+  EXPECT_EQ(Dispatch(plug, effEditOpen, 0, 0, reinterpret_cast<void*>(1)), 0);
+  EXPECT_TRUE(plug.events.empty());
+  int parent = 0;
+  EXPECT_EQ(Dispatch(plug, effEditOpen, 0, 0, &parent), 1);
+  EXPECT_TRUE(graphics->WindowIsOpen());
+  EXPECT_EQ(Dispatch(plug, effEditClose), 1);
+  EXPECT_FALSE(graphics->WindowIsOpen());
+  EXPECT_EQ(plug.events,
+            (std::vector<std::string>{"window opened", "opened", "closed", "window closed"}));
 }
 
 TEST(EditorCallsTest, ResizeRecreatesTheSurfaceAndTellsThePlugIn) {

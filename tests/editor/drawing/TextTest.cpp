@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "editor/drawing/LICE.h"
 
@@ -176,6 +178,36 @@ TEST(Text, RotatedTextIsDrawn) {
   ASSERT_GT(ink.count, 10);
   EXPECT_FALSE(ink.foreign);
   EXPECT_GT(ink.bottom - ink.top, ink.right - ink.left);  // taller than wide
+}
+
+TEST(Text, OneFontPerStyleIsSharedByAllThreads) {
+  LICE_TextStyle style = Red("Arial", 14);
+  style.italic = true;
+  LICE_TextStyle other = style;
+  other.size = 15;
+  LICE_CachedFont* fonts[4][2] = {};
+  int counts[4] = {};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&, i] {
+      LICE_MemBitmap bitmap(100, 30);
+      for (int round = 0; round < 20; ++round) {
+        fonts[i][0] = LICE_GetCachedFont(style);
+        fonts[i][1] = LICE_GetCachedFont(other);
+        LICE_DrawText(&bitmap, round % 2 ? style : other, "Shared", 0, 0, 100, 30);
+      }
+      for (int p = 0; p < 100 * 30; ++p) counts[i] += bitmap.getBits()[p] != 0;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  ASSERT_NE(fonts[0][0], nullptr);
+  EXPECT_NE(fonts[0][0], fonts[0][1]);
+  for (int i = 1; i < 4; ++i) {
+    EXPECT_EQ(fonts[i][0], fonts[0][0]);
+    EXPECT_EQ(fonts[i][1], fonts[0][1]);
+    EXPECT_EQ(counts[i], counts[0]);  // the same drawing in every thread
+  }
+  EXPECT_GT(counts[0], 0);
 }
 
 }  // namespace
