@@ -39,12 +39,16 @@ void ZARKnobMultiControlText::OnMouseWheel(int /*x*/, int /*y*/, const IMouseMod
 std::string ZARKnobMultiControlText::ValueText(IText* style) const {
   const IParameter* param = GetParam();
   if (param == nullptr) return std::string();
-  // The control's own value mirrors the parameter and needs no lock.
-  char display[IParameter::kTextSize];
-  param->DisplayText(value, true, true, display);
-  if (style != nullptr) {
-    *style = param->FromNormalized(value) == 0.0 ? KnobValueAtZeroStyle() : KnobValueStyle();
+  // The parameter's own value: one recomputed from the control's 0...1 value
+  // can land just below a whole number, and the text shows whole parts.
+  double plain = 0.0;
+  {
+    ScopedLock guard(plug->Lock());
+    plain = param->Value();
   }
+  char display[IParameter::kTextSize];
+  param->DisplayText(plain, false, true, display);
+  if (style != nullptr) *style = plain == 0.0 ? KnobValueAtZeroStyle() : KnobValueStyle();
   return std::string(display) + param->Label();
 }
 

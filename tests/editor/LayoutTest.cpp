@@ -43,7 +43,7 @@ Picture Render(LayoutRig& rig) {
   return Capture(*rig.ui);
 }
 
-// Kept for people to look at: build/artifacts/<name>.png.
+// Kept for people to look at: build/artifacts/<name>-<build tree>.png.
 void WriteArtifact(const Picture& p, const std::string& name) {
   const std::filesystem::path folder = REDI_ARTIFACTS_DIR;
   std::filesystem::create_directories(folder);
@@ -59,7 +59,7 @@ void WriteArtifact(const Picture& p, const std::string& name) {
   image.width = static_cast<png_uint_32>(p.w);
   image.height = static_cast<png_uint_32>(p.h);
   image.format = PNG_FORMAT_RGBA;
-  const std::string path = (folder / (name + ".png")).string();
+  const std::string path = (folder / (name + "-" + REDI_TREE_NAME + ".png")).string();
   ASSERT_NE(png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr), 0) << path;
 }
 
