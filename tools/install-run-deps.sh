@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libsndfile1-dev libsoxr-dev
   libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev
+  libx11-dev libxext-dev libcurl4-openssl-dev
 )
 
 missing=()
