@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 constexpr int kSemitoneCount = 136;  // notes 0..135 span pitches 0..17280
 constexpr uint32_t kPhaseMask = (1u << kVoicePhaseBits) - 1u;
 

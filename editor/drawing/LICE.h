@@ -69,7 +69,7 @@ class LICE_SysBitmap : public LICE_IBitmap {
   int getHeight() const override { return height; }
   int getRowSpan() const override { return width; }
   bool resize(int w, int h) override;
-  void* getDC() override { return dc; }
+  void* getDC() override { return objects.dc; }
 
  private:
   void Release();
@@ -77,9 +77,12 @@ class LICE_SysBitmap : public LICE_IBitmap {
   LICE_pixel* bits = nullptr;
   int width = 0;
   int height = 0;
-  void* dc = nullptr;        // HDC on Windows
-  void* bitmap = nullptr;    // HBITMAP on Windows; the pixel block elsewhere
-  void* previous = nullptr;  // the DC's bitmap before ours was selected
+  // The system's objects on Windows; elsewhere the pixels are plain memory.
+  struct SystemObjects {
+    void* dc = nullptr;        // HDC
+    void* bitmap = nullptr;    // HBITMAP
+    void* previous = nullptr;  // the DC's bitmap before ours was selected
+  } objects;
 };
 
 // How a blit combines a source pixel S with a destination pixel D. The blend

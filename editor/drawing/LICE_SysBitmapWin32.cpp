@@ -11,13 +11,13 @@ LICE_SysBitmap::LICE_SysBitmap(int w, int h) { resize(w, h); }
 LICE_SysBitmap::~LICE_SysBitmap() { Release(); }
 
 void LICE_SysBitmap::Release() {
-  HDC hdc = static_cast<HDC>(dc);
+  HDC hdc = static_cast<HDC>(objects.dc);
   if (hdc != nullptr) {
-    if (previous != nullptr) SelectObject(hdc, static_cast<HGDIOBJ>(previous));
+    if (objects.previous != nullptr) SelectObject(hdc, static_cast<HGDIOBJ>(objects.previous));
     DeleteDC(hdc);
   }
-  if (bitmap != nullptr) DeleteObject(static_cast<HGDIOBJ>(bitmap));
-  dc = bitmap = previous = nullptr;
+  if (objects.bitmap != nullptr) DeleteObject(static_cast<HGDIOBJ>(objects.bitmap));
+  objects = SystemObjects();
   bits = nullptr;
   width = height = 0;
 }
@@ -27,7 +27,7 @@ bool LICE_SysBitmap::resize(int w, int h) {
   if (w < 0 || h < 0 || w > kLiceMaxBitmapSide || h > kLiceMaxBitmapSide) return false;
   HDC hdc = CreateCompatibleDC(nullptr);
   if (hdc == nullptr) return false;
-  dc = hdc;
+  objects.dc = hdc;
   if (w == 0 || h == 0) return true;
 
   BITMAPINFO info = {};
@@ -43,8 +43,8 @@ bool LICE_SysBitmap::resize(int w, int h) {
     if (dib != nullptr) DeleteObject(dib);
     return false;
   }
-  bitmap = dib;
-  previous = SelectObject(hdc, dib);
+  objects.bitmap = dib;
+  objects.previous = SelectObject(hdc, dib);
   bits = static_cast<LICE_pixel*>(pixels);
   width = w;
   height = h;
