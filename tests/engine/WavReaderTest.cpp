@@ -271,6 +271,6 @@ TEST(WavReaderTest, NonFiniteFloatSamplesPlayAsSilence) {
     PutU32(samples, bits);  // 0.5, NaN, +inf, -inf, -0.5
   WavReader reader;
   ASSERT_TRUE(reader.Open(
-      WriteTemp("float_specials", Riff({Fmt(3, 1, 44100, 32), Chunk("data", samples)})).c_str()));
+      WriteTemp("float_nonfinite", Riff({Fmt(3, 1, 44100, 32), Chunk("data", samples)})).c_str()));
   EXPECT_EQ(ReadEverything(reader, 1), (std::vector<double>{0.5, 0.0, 0.0, 0.0, -0.5}));
 }

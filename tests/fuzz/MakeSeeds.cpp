@@ -142,7 +142,7 @@ void WavSeeds() {
   seed = {3};
   const Bytes stereo = Wav(3, 2, 48000, 32, floats);
   seed.insert(seed.end(), stereo.begin(), stereo.end());
-  Write("wav", "f32-stereo-specials", seed);
+  Write("wav", "f32-stereo-nonfinite", seed);
   Bytes pcm24(3 * 4 * 3, 0x81);
   seed = {5};
   const Bytes quad = Wav(1, 4, 96000, 24, pcm24);
