@@ -10,6 +10,8 @@
 
 enum class BandPath { kScalar, kSse2, kAvx };
 
+// The path also chooses how the voices are rendered (VoiceLanes.h).
+
 // The fastest path this processor runs (AVX only where the CPU and the OS
 // support it).
 BandPath BestBandPath() noexcept;

@@ -1,71 +1,14 @@
-// The band loop with two bands (four channel lanes) in one AVX vector. This
-// file alone is compiled for AVX, and only x86-64 builds do so; it runs only
-// after the processor check in BandLanes.cpp.
+// The band loop with two bands (four channel lanes) in one AVX vector. Like
+// VoiceLanesAvx.cpp, and unlike the rest, this file is compiled for AVX, and
+// only x86-64 builds do so; it runs only after the processor check in
+// BandLanes.cpp.
 
 #include "engine/BandLanes.h"
 
 #if defined(__AVX__)
 
-#include <immintrin.h>
-
 #include "engine/BandLanesKernel.h"
-
-namespace {
-
-struct AvxLanes {
-  using V = __m256d;
-  static constexpr int kLanes = 4;
-  static constexpr int kBands = 2;
-
-  template <class Get>
-  static V Make(Get lane) {
-    return _mm256_set_pd(lane(3), lane(2), lane(1), lane(0));
-  }
-  template <class Put>
-  static void Split(V v, Put lane) {
-    const __m128d low = _mm256_castpd256_pd128(v);
-    const __m128d high = _mm256_extractf128_pd(v, 1);
-    lane(0, _mm_cvtsd_f64(low));
-    lane(1, _mm_cvtsd_f64(_mm_unpackhi_pd(low, low)));
-    lane(2, _mm_cvtsd_f64(high));
-    lane(3, _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)));
-  }
-  static V Load(const double* p) { return _mm256_loadu_pd(p); }
-  static void Store(double* p, V v) { _mm256_storeu_pd(p, v); }
-  static V Set1(double x) { return _mm256_set1_pd(x); }
-  static V Add(V a, V b) { return _mm256_add_pd(a, b); }
-  static V Sub(V a, V b) { return _mm256_sub_pd(a, b); }
-  static V Mul(V a, V b) { return _mm256_mul_pd(a, b); }
-  static V Min(V a, V b) { return _mm256_min_pd(a, b); }
-  static V Max(V a, V b) { return _mm256_max_pd(a, b); }
-  static V And(V a, V b) { return _mm256_and_pd(a, b); }
-  static V Negate(V a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
-  static V Abs(V a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
-  static V Ordered(V a) { return _mm256_cmp_pd(a, a, _CMP_ORD_Q); }
-  static V Less(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LT_OS); }
-  static V Greater(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GT_OS); }
-  static V GreaterOrEqual(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GE_OS); }
-  // mask ? a : b, lane by lane.
-  static V Select(V mask, V a, V b) { return _mm256_blendv_pd(b, a, mask); }
-
-  // Both bands read the same modulator pair.
-  static V Modulator(const double* pairs, int i) {
-    const __m128d pair = _mm_loadu_pd(pairs + 2 * i);
-    return _mm256_insertf128_pd(_mm256_castpd128_pd256(pair), pair, 1);
-  }
-  static V Carrier(const double* const pairs[kBands], int i) {
-    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(pairs[0] + 2 * i)),
-                                _mm_loadu_pd(pairs[1] + 2 * i), 1);
-  }
-  // The first band's output is added before the second's, as in the scalar
-  // band order.
-  static void AddToPair(double* pair, V v) {
-    const __m128d first = _mm_add_pd(_mm_loadu_pd(pair), _mm256_castpd256_pd128(v));
-    _mm_storeu_pd(pair, _mm_add_pd(first, _mm256_extractf128_pd(v, 1)));
-  }
-};
-
-}  // namespace
+#include "engine/LanesAvx.h"
 
 bool AvxBandCodeBuilt() noexcept { return true; }
 

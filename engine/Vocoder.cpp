@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/VoiceLanes.h"
 #include "instrument/HeldNotes.h"
 #include "instrument/MidiQueue.h"
 
@@ -491,7 +492,17 @@ void Vocoder::RenderSources(const double* const inputs[kNumInputs], int count) n
   double* carrierRight = carrierBuf[1];
   Clear(carrierLeft, tickSamples);
   if (keyboardOn && keyboardLevel > 0.0) {
-    RenderVoices(voices, kNumVoices, carrierLeft, count);
+    switch (bandPath) {
+      case BandPath::kScalar:
+        RenderVoices(voices, kNumVoices, carrierLeft, count);
+        break;
+      case BandPath::kSse2:
+        RenderVoicesSse2(voices, kNumVoices, carrierLeft, count);
+        break;
+      case BandPath::kAvx:
+        RenderVoicesAvx(voices, kNumVoices, carrierLeft, count);
+        break;
+    }
     for (int i = 0; i < count; ++i) {
       carrierLeft[i] *= keyboardLevel;
       carrierRight[i] = carrierLeft[i];  // the voices are mono

@@ -3,9 +3,12 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#include "engine/BandLanes.h"
 #include "engine/Voice.h"
+#include "engine/VoiceLanes.h"
 #include "engine/Wavetables.h"
 #include "instrument/ParameterIds.h"
 
@@ -277,38 +280,49 @@ TEST_P(VoiceRate, A440IsABandLimitedSawtoothAt440Hz) {
 
 INSTANTIATE_TEST_SUITE_P(Rates, VoiceRate, ::testing::Values(44100.0, 48000.0, 96000.0));
 
-// The voices rendered together must sum exactly as one after another: the
-// same samples, the same states, inactive voices skipped, any number left
-// over after the groups.
-TEST(RenderVoices, MatchesRenderingEachVoiceInTurn) {
-  for (int numVoices : {1, 4, 7, 13}) {
-    std::vector<Voice> together, inTurn;
-    for (int v = 0; v < numVoices; ++v) {
-      Voice voice = StartedVoice(40 + 5 * v, 44100.0);
-      voice.active = v % 5 != 3;
-      voice.amplitude = 0.3 + 0.1 * v;
-      voice.level = 0.1 * (v % 4);
-      voice.target = v % 3 == 0 ? kVoiceReleaseTarget : kVoiceAttackTarget;
-      SetVoiceParameter(voice, kAttack, 0.05 * v);
-      SetVoiceParameter(voice, kVibratoDepth, 0.2);
-      together.push_back(voice);
-    }
-    inTurn = together;
-    std::vector<double> expected(300, 0.25), actual(300, 0.25);
-    for (int start = 0; start < 300; start += 60) {
-      for (Voice& voice : inTurn) {
-        UpdateVoicePitch(voice, 3.0);
-        RenderVoice(voice, expected.data() + start, 60);
+// The voices rendered together, on every path, must sum exactly as one after
+// another: the same samples, the same states, inactive voices skipped, groups
+// filled or not, pieces longer than a group keeps aside, levels clamped at
+// both ends.
+TEST(RenderVoices, EveryPathMatchesRenderingEachVoiceInTurn) {
+  using Renderer = void (*)(Voice*, int, double*, int) noexcept;
+  const std::pair<BandPath, Renderer> paths[] = {{BandPath::kScalar, RenderVoices},
+                                                 {BandPath::kSse2, RenderVoicesSse2},
+                                                 {BandPath::kAvx, RenderVoicesAvx}};
+  for (const auto& [path, render] : paths) {
+    if (!BandPathAvailable(path)) continue;
+    for (int numVoices : {1, 4, 7, 13, 17, 40, 64}) {
+      std::vector<Voice> together, inTurn;
+      for (int v = 0; v < numVoices; ++v) {
+        Voice voice = StartedVoice(20 + 3 * v, 44100.0);
+        voice.active = v % 5 != 3;
+        voice.amplitude = 0.3 + 0.1 * v;
+        voice.level = v % 7 == 6 ? -0.0 : 0.1 * (v % 4);
+        voice.target = v % 3 == 0 ? kVoiceReleaseTarget : kVoiceAttackTarget;
+        SetVoiceParameter(voice, kAttack, 0.05 * (v % 9));
+        SetVoiceParameter(voice, kRelease, 0.02 * (v % 6));
+        SetVoiceParameter(voice, kVibratoDepth, 0.2);
+        together.push_back(voice);
       }
-      for (Voice& voice : together) UpdateVoicePitch(voice, 3.0);
-      RenderVoices(together.data(), numVoices, actual.data() + start, 60);
-    }
-    EXPECT_EQ(0, std::memcmp(expected.data(), actual.data(), sizeof(double) * expected.size()))
-        << numVoices;
-    for (int v = 0; v < numVoices; ++v) {
-      EXPECT_EQ(together[v].phase, inTurn[v].phase);
-      EXPECT_EQ(together[v].level, inTurn[v].level);
-      EXPECT_EQ(together[v].active, inTurn[v].active);
+      inTurn = together;
+      std::vector<double> expected(600, 0.25), actual(600, 0.25);
+      int start = 0;
+      for (int piece : {60, 1, 33, 100, 7, 399}) {
+        for (Voice& voice : inTurn) {
+          UpdateVoicePitch(voice, 3.0);
+          RenderVoice(voice, expected.data() + start, piece);
+        }
+        for (Voice& voice : together) UpdateVoicePitch(voice, 3.0);
+        render(together.data(), numVoices, actual.data() + start, piece);
+        start += piece;
+      }
+      EXPECT_EQ(0, std::memcmp(expected.data(), actual.data(), sizeof(double) * expected.size()))
+          << BandPathName(path) << " " << numVoices;
+      for (int v = 0; v < numVoices; ++v) {
+        EXPECT_EQ(together[v].phase, inTurn[v].phase);
+        EXPECT_EQ(together[v].level, inTurn[v].level);
+        EXPECT_EQ(together[v].active, inTurn[v].active);
+      }
     }
   }
 }

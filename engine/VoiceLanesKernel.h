@@ -1,0 +1,122 @@
+#pragma once
+
+// The voices in vector lanes, written once for any lane width; included only
+// by the translation units of the vector paths (see BandLanesKernel.h on
+// linkage). Each lane repeats RenderVoice's operations for one voice; the
+// samples of the group are added to the output afterwards, voice after voice,
+// so every output sample sums the voices in the same order as before.
+
+#include <algorithm>
+#include <cstdint>
+
+#include "engine/Voice.h"
+
+namespace {
+
+// Several vectors of voices side by side hide the latency of each voice's
+// envelope chain.
+constexpr int kVoiceVectors = 4;
+// Samples of a group kept aside before they are added to the output.
+constexpr int kVoiceChunk = 32;
+
+template <class S>
+using VoiceVec = typename S::V;
+
+template <class S>
+VoiceVec<S> VoiceLanes(Voice* const* voices, int n, int first, double Voice::*field) {
+  return S::Make([&](int l) { return first + l < n ? voices[first + l]->*field : 0.0; });
+}
+
+// Renders up to kLanes * kVoiceVectors sounding voices, adding to out.
+template <class S>
+void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
+  using V = VoiceVec<S>;
+  constexpr int kLanes = S::kLanes;
+  constexpr int kVoices = kLanes * kVoiceVectors;
+  constexpr uint32_t kPhaseMask = (1u << kVoicePhaseBits) - 1u;
+  const double* table[kVoices];
+  uint32_t increment[kVoices], phase[kVoices];
+  for (int k = 0; k < kVoices; ++k) {
+    // Lanes without a voice read a real table at a standing phase and carry
+    // nothing; their samples are never added.
+    const Voice& voice = *voices[k < n ? k : 0];
+    table[k] = voice.table;
+    increment[k] = k < n ? static_cast<uint32_t>(voice.increment) : 0u;
+    phase[k] = voice.phase & kPhaseMask;
+  }
+  V level[kVoiceVectors], target[kVoiceVectors], coefficient[kVoiceVectors],
+      amplitude[kVoiceVectors];
+  for (int g = 0; g < kVoiceVectors; ++g) {
+    level[g] = VoiceLanes<S>(voices, n, g * kLanes, &Voice::level);
+    target[g] = VoiceLanes<S>(voices, n, g * kLanes, &Voice::target);
+    coefficient[g] = VoiceLanes<S>(voices, n, g * kLanes, &Voice::coefficient);
+    amplitude[g] = VoiceLanes<S>(voices, n, g * kLanes, &Voice::amplitude);
+  }
+  const V zero = S::Set1(0.0);
+  const V one = S::Set1(1.0);
+  double samples[kVoices][kVoiceChunk];
+
+  for (int start = 0; start < count; start += kVoiceChunk) {
+    const int m = std::min(kVoiceChunk, count - start);
+    for (int i = 0; i < m; ++i) {
+#pragma GCC unroll 4
+      for (int g = 0; g < kVoiceVectors; ++g) {
+        const V w =
+            S::Make([&](int l) { return table[g * kLanes + l][phase[g * kLanes + l] >> 16]; });
+#pragma GCC unroll 4
+        for (int l = 0; l < kLanes; ++l) {
+          const int k = g * kLanes + l;
+          phase[k] = (phase[k] + increment[k]) & kPhaseMask;
+        }
+        V x = S::Add(S::Mul(S::Sub(target[g], level[g]), coefficient[g]), level[g]);
+        // As ClampLevel: below 0 gives +0, above 1 gives 1; NaN and -0 stay.
+        x = S::Min(one, S::Max(zero, x));
+        level[g] = x;
+        S::Split(S::Mul(S::Mul(x, amplitude[g]), w),
+                 [&](int l, double value) { samples[g * kLanes + l][i] = value; });
+      }
+    }
+    // Voice after voice, as RenderVoice adds them.
+    double* o = out + start;
+    int i = 0;
+    for (; i + kLanes <= m; i += kLanes) {
+      V sum = S::Load(o + i);
+      for (int k = 0; k < n; ++k) sum = S::Add(sum, S::Load(samples[k] + i));
+      S::Store(o + i, sum);
+    }
+    for (; i < m; ++i) {
+      for (int k = 0; k < n; ++k) o[i] += samples[k][i];
+    }
+  }
+
+  for (int g = 0; g < kVoiceVectors; ++g) {
+    S::Split(level[g], [&](int l, double value) {
+      const int k = g * kLanes + l;
+      if (k >= n) return;
+      voices[k]->phase = phase[k];
+      voices[k]->level = value;
+      voices[k]->active = value > 0.0;
+    });
+  }
+}
+
+template <class S>
+constexpr int kVoicesPerGroup = S::kLanes* kVoiceVectors;
+
+// RenderVoices with the sounding voices in groups of lanes.
+template <class S>
+void RenderVoiceLanes(Voice* voices, int numVoices, double* out, int count) {
+  Voice* sounding[kVoicesPerGroup<S>];
+  int waiting = 0;
+  for (int v = 0; v < numVoices; ++v) {
+    if (!voices[v].active || voices[v].table == nullptr) continue;
+    sounding[waiting++] = &voices[v];
+    if (waiting == kVoicesPerGroup<S>) {
+      RenderVoiceGroup<S>(sounding, waiting, out, count);
+      waiting = 0;
+    }
+  }
+  if (waiting > 0) RenderVoiceGroup<S>(sounding, waiting, out, count);
+}
+
+}  // namespace
