@@ -54,6 +54,56 @@ void BuildIncrementTable(double sampleRate) {
   }
 }
 
+// k is the number of table samples stepped per output sample; each table
+// holds 1/sqrt(2) as many harmonics as the one before, so the highest stays
+// below half the sample rate: the table is the number of times k must be
+// scaled by 1/sqrt(2) to reach 1.
+int ScalingsToOne(int step) {
+  double k = static_cast<double>(step);
+  int t = 0;
+  while (k > 1.0) {
+    k *= 0.7071067811865476;
+    t += 1;
+  }
+  return t;
+}
+
+// That count only grows with the step (rounding keeps the order of products),
+// so the smallest step of each table answers it with a few integer compares
+// instead of a chain of multiplications for every voice at every tick.
+struct WavetableSteps {
+  int32_t first[kNumWavetables];  // smallest step that reads table t
+
+  WavetableSteps() {
+    constexpr int32_t kLargestStep = INT32_MAX >> 16;
+    first[0] = 0;
+    for (int t = 1; t < kNumWavetables; ++t) {
+      int32_t low = first[t - 1], high = kLargestStep + 1;
+      while (low < high) {
+        const int32_t mid = low + (high - low) / 2;
+        if (ScalingsToOne(mid) >= t) {
+          high = mid;
+        } else {
+          low = mid + 1;
+        }
+      }
+      first[t] = low;
+    }
+  }
+};
+
+const WavetableSteps wavetableSteps;
+
+}  // namespace
+
+int WavetableForStep(int32_t step) noexcept {
+  int t = 0;
+  while (t + 1 < kNumWavetables && step >= wavetableSteps.first[t + 1]) ++t;
+  return t;
+}
+
+namespace {
+
 void ClampLevel(double& level) {
   if (level < 0.0) {
     level = 0.0;
@@ -141,16 +191,7 @@ void UpdateVoicePitch(Voice& voice, double bend) noexcept {
     voice.pitchIndex = p;
     const int index = p < 0 ? 0 : (p > kMaxPitch ? kMaxPitch : p);
     voice.increment = incrementTable[index].load(std::memory_order_relaxed);
-    // k is the number of table samples stepped per output sample; each table
-    // holds 1/sqrt(2) as many harmonics as the one before, so the highest stays
-    // below half the sample rate.
-    double k = static_cast<double>(voice.increment >> 16);
-    int t = 0;
-    while (k > 1.0) {
-      k *= 0.7071067811865476;
-      t += 1;
-    }
-    voice.table = kWavetables[t < kNumWavetables - 1 ? t : kNumWavetables - 1];
+    voice.table = kWavetables[WavetableForStep(voice.increment >> 16)];
   }
   const double value = voice.gate ? voice.attack : voice.release;
   const double rate = voiceSampleRate.load(std::memory_order_relaxed);

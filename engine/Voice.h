@@ -75,6 +75,11 @@ void RenderVoice(Voice& voice, double* out, int count) noexcept;
 // RenderVoice for each voice in turn, with the same result, faster.
 void RenderVoices(Voice* voices, int numVoices, double* out, int count) noexcept;
 
+// The wavetable a voice reads when it steps `step` table samples per output
+// sample (its increment >> 16): the number of times the step must be scaled
+// by 1/sqrt(2) to reach 1, at most the last table.
+int WavetableForStep(int32_t step) noexcept;
+
 // Read access to the process-wide tables (the increment table is valid after
 // the first ResetVoice, the wavetables always).
 const double* Wavetable(int index) noexcept;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -279,6 +280,20 @@ TEST_P(VoiceRate, A440IsABandLimitedSawtoothAt440Hz) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, VoiceRate, ::testing::Values(44100.0, 48000.0, 96000.0));
+
+// The table is found by compares against each table's first step; that must
+// give what scaling the step down one multiplication at a time gives.
+TEST(WavetableForStep, EqualsScalingTheStepDownToOne) {
+  for (int32_t step = -1; step <= (INT32_MAX >> 16); ++step) {
+    double k = step;
+    int t = 0;
+    while (k > 1.0) {
+      k *= 0.7071067811865476;
+      t += 1;
+    }
+    ASSERT_EQ(std::min(t, kNumWavetables - 1), WavetableForStep(step)) << step;
+  }
+}
 
 // The voices rendered together, on every path, must sum exactly as one after
 // another: the same samples, the same states, inactive voices skipped, groups
