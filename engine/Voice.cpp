@@ -69,13 +69,17 @@ int ScalingsToOne(int step) {
 }
 
 // That count only grows with the step (rounding keeps the order of products),
-// so the smallest step of each table answers it with a few integer compares
-// instead of a chain of multiplications for every voice at every tick.
+// so each table's first step answers it with a few integer compares instead
+// of a chain of multiplications for every voice at every tick. Within one
+// octave of steps the count changes by at most two.
 struct WavetableSteps {
-  int32_t first[kNumWavetables];  // smallest step that reads table t
+  static constexpr int32_t kLargestStep = INT32_MAX >> 16;
+  static constexpr int kOctaves = 15;  // steps below 2^15
+  // first[t]: smallest step that reads table t; past the last, none does.
+  int32_t first[kNumWavetables + 1];
+  int32_t inOctave[kOctaves];  // table of step 2^m
 
   WavetableSteps() {
-    constexpr int32_t kLargestStep = INT32_MAX >> 16;
     first[0] = 0;
     for (int t = 1; t < kNumWavetables; ++t) {
       int32_t low = first[t - 1], high = kLargestStep + 1;
@@ -89,6 +93,11 @@ struct WavetableSteps {
       }
       first[t] = low;
     }
+    first[kNumWavetables] = INT32_MAX;
+    for (int m = 0; m < kOctaves; ++m) {
+      const int t = ScalingsToOne(1 << m);
+      inOctave[m] = t < kNumWavetables - 1 ? t : kNumWavetables - 1;
+    }
   }
 };
 
@@ -97,8 +106,12 @@ const WavetableSteps wavetableSteps;
 }  // namespace
 
 int WavetableForStep(int32_t step) noexcept {
-  int t = 0;
-  while (t + 1 < kNumWavetables && step >= wavetableSteps.first[t + 1]) ++t;
+  if (step < 1) return 0;
+  const int octave = 31 - __builtin_clz(static_cast<uint32_t>(step));
+  int t = wavetableSteps.inOctave[octave];
+  // Without branches: voices with different steps would mispredict them.
+  t += step >= wavetableSteps.first[t + 1] ? 1 : 0;
+  t += step >= wavetableSteps.first[t + 1] ? 1 : 0;
   return t;
 }
 
