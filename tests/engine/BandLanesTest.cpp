@@ -207,7 +207,8 @@ TEST(BandLanes, FilterLanesFollowTheScalarNanAndClampRules) {
   const double odd[] = {0.5, kNaN, kInf, -kInf, 1e200, -1.5e308, 0.0, -0.0, 64.0, 65.0, 1e-300};
   constexpr int kCount = 200;
   std::vector<double> carrier(2 * kCount), modulator(2 * kCount, 0.0);
-  for (int i = 0; i < 2 * kCount; ++i) carrier[i] = odd[(i * 7 + i / 3) % std::size(odd)];
+  // Both channels meet every value, after varied neighbours.
+  for (int i = 0; i < 2 * kCount; ++i) carrier[i] = odd[(i + i / 23) % std::size(odd)];
 
   for (BandPath path : VectorPaths()) {
     BandPassPair reference[4], lanes[4];
