@@ -26,6 +26,17 @@ struct AvxLanes {
     lane(2, _mm_cvtsd_f64(high));
     lane(3, _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)));
   }
+  // Rows of lanes become columns: rows[r][c] moves to rows[c][r].
+  static void Transpose(V rows[4]) {
+    const __m256d t0 = _mm256_unpacklo_pd(rows[0], rows[1]);
+    const __m256d t1 = _mm256_unpackhi_pd(rows[0], rows[1]);
+    const __m256d t2 = _mm256_unpacklo_pd(rows[2], rows[3]);
+    const __m256d t3 = _mm256_unpackhi_pd(rows[2], rows[3]);
+    rows[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+    rows[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+    rows[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+    rows[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+  }
   static V Load(const double* p) { return _mm256_loadu_pd(p); }
   static void Store(double* p, V v) { _mm256_storeu_pd(p, v); }
   static V Set1(double x) { return _mm256_set1_pd(x); }

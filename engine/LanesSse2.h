@@ -22,6 +22,12 @@ struct Sse2Lanes {
     lane(0, _mm_cvtsd_f64(v));
     lane(1, _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)));
   }
+  // Rows of lanes become columns: rows[r][c] moves to rows[c][r].
+  static void Transpose(V rows[2]) {
+    const __m128d first = _mm_unpacklo_pd(rows[0], rows[1]);
+    rows[1] = _mm_unpackhi_pd(rows[0], rows[1]);
+    rows[0] = first;
+  }
   static V Load(const double* p) { return _mm_loadu_pd(p); }
   static void Store(double* p, V v) { _mm_storeu_pd(p, v); }
   static V Set1(double x) { return _mm_set1_pd(x); }

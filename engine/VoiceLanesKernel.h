@@ -2,9 +2,8 @@
 
 // The voices in vector lanes, written once for any lane width; included only
 // by the translation units of the vector paths (see BandLanesKernel.h on
-// linkage). Each lane repeats RenderVoice's operations for one voice; the
-// samples of the group are added to the output afterwards, voice after voice,
-// so every output sample sums the voices in the same order as before.
+// linkage). Each lane repeats RenderVoice's operations for one voice; every
+// output sample sums the voices in the same order as RenderVoice does.
 
 #include <algorithm>
 #include <cstdint>
@@ -16,8 +15,6 @@ namespace {
 // Several vectors of voices side by side hide the latency of each voice's
 // envelope chain.
 constexpr int kVoiceVectors = 4;
-// Samples of a group kept aside before they are added to the output.
-constexpr int kVoiceChunk = 32;
 
 template <class S>
 using VoiceVec = typename S::V;
@@ -54,38 +51,45 @@ void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
   }
   const V zero = S::Set1(0.0);
   const V one = S::Set1(1.0);
-  double samples[kVoices][kVoiceChunk];
+  // The next sample of every voice of vector g.
+  auto step = [&](int g) {
+    const V w = S::Make([&](int l) { return table[g * kLanes + l][phase[g * kLanes + l] >> 16]; });
+#pragma GCC unroll 4
+    for (int l = 0; l < kLanes; ++l) {
+      const int k = g * kLanes + l;
+      phase[k] = (phase[k] + increment[k]) & kPhaseMask;
+    }
+    V x = S::Add(S::Mul(S::Sub(target[g], level[g]), coefficient[g]), level[g]);
+    // As ClampLevel: below 0 gives +0, above 1 gives 1; NaN and -0 stay.
+    x = S::Min(one, S::Max(zero, x));
+    level[g] = x;
+    return S::Mul(S::Mul(x, amplitude[g]), w);
+  };
 
-  for (int start = 0; start < count; start += kVoiceChunk) {
-    const int m = std::min(kVoiceChunk, count - start);
-    for (int i = 0; i < m; ++i) {
+  // kLanes samples at a time: each vector's samples, turned from one vector
+  // per sample into one per voice, are added voice after voice, as
+  // RenderVoice adds them.
+  int i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    V sum = S::Load(out + i);
 #pragma GCC unroll 4
-      for (int g = 0; g < kVoiceVectors; ++g) {
-        const V w =
-            S::Make([&](int l) { return table[g * kLanes + l][phase[g * kLanes + l] >> 16]; });
+    for (int g = 0; g < kVoiceVectors; ++g) {
+      V block[kLanes];
 #pragma GCC unroll 4
-        for (int l = 0; l < kLanes; ++l) {
-          const int k = g * kLanes + l;
-          phase[k] = (phase[k] + increment[k]) & kPhaseMask;
-        }
-        V x = S::Add(S::Mul(S::Sub(target[g], level[g]), coefficient[g]), level[g]);
-        // As ClampLevel: below 0 gives +0, above 1 gives 1; NaN and -0 stay.
-        x = S::Min(one, S::Max(zero, x));
-        level[g] = x;
-        S::Split(S::Mul(S::Mul(x, amplitude[g]), w),
-                 [&](int l, double value) { samples[g * kLanes + l][i] = value; });
+      for (int t = 0; t < kLanes; ++t) block[t] = step(g);
+      S::Transpose(block);
+#pragma GCC unroll 4
+      for (int l = 0; l < kLanes; ++l) {
+        if (g * kLanes + l < n) sum = S::Add(sum, block[l]);
       }
     }
-    // Voice after voice, as RenderVoice adds them.
-    double* o = out + start;
-    int i = 0;
-    for (; i + kLanes <= m; i += kLanes) {
-      V sum = S::Load(o + i);
-      for (int k = 0; k < n; ++k) sum = S::Add(sum, S::Load(samples[k] + i));
-      S::Store(o + i, sum);
-    }
-    for (; i < m; ++i) {
-      for (int k = 0; k < n; ++k) o[i] += samples[k][i];
+    S::Store(out + i, sum);
+  }
+  for (; i < count; ++i) {
+    for (int g = 0; g < kVoiceVectors; ++g) {
+      S::Split(step(g), [&](int l, double value) {
+        if (g * kLanes + l < n) out[i] += value;
+      });
     }
   }
 
