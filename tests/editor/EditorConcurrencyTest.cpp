@@ -14,6 +14,7 @@
 #include "framework/VST2.h"
 #include "framework/VSTHost.h"
 #include "instrument/REDI.h"
+#include "tests/vst/HostEvents.h"
 
 namespace {
 
@@ -25,21 +26,6 @@ constexpr int kBlock = 64;
 constexpr int kBlocks = 300;
 constexpr int kParams = 24;
 constexpr int kLearnedController = 7;
-
-// One controller change at the start of the block, as a host sends it.
-struct ControllerEvent {
-  ControllerEvent(int controller, int value) {
-    midi.type = kVstMidiType;
-    midi.byteSize = sizeof midi;
-    midi.midiData[0] = static_cast<char>(0xB0);
-    midi.midiData[1] = static_cast<char>(controller);
-    midi.midiData[2] = static_cast<char>(value);
-    list.numEvents = 1;
-    list.events[0] = reinterpret_cast<VstEvent*>(&midi);
-  }
-  VstMidiEvent midi = {};
-  VstEvents list = {};
-};
 
 VstIntPtr Dispatch(AEffect* effect, VstInt32 opcode, VstIntPtr value = 0, void* ptr = nullptr,
                    float opt = 0.0f) {
@@ -68,14 +54,9 @@ TEST(EditorConcurrency, AudioAndAutomationRunWhileTheEditorTicksDrawsAndIsDragge
 
   std::atomic<bool> running{true};
   std::thread audio([effect] {
-    std::vector<float> input(kBlock, 0.1f), left(kBlock), right(kBlock);
-    float* inputs[4] = {input.data(), input.data(), input.data(), input.data()};
-    float* outputs[2] = {left.data(), right.data()};
-    for (int block = 0; block < kBlocks; ++block) {
-      ControllerEvent event(kLearnedController, block % 128);
-      effect->dispatcher(effect, effProcessEvents, 0, 0, &event.list, 0.0f);
-      effect->processReplacing(effect, inputs, outputs, kBlock);
-    }
+    PlayBlocks(effect, kBlocks, kBlock, [](int block) {
+      return EventList({MidiEvent(0, 0xB0, kLearnedController, block % 128)});
+    });
   });
   std::thread automation([effect, &running] {
     for (int edit = 0; running; ++edit) {

@@ -37,22 +37,11 @@ TEST(Concurrency, AudioThreadRunsWhileTheHostEditsEverything) {
 
   std::atomic<bool> finite{true};
   std::thread audio([effect, &finite] {
-    std::vector<float> input(kBlock), left(kBlock), right(kBlock);
-    for (int i = 0; i < kBlock; ++i) input[static_cast<size_t>(i)] = std::sin(0.05f * i) * 0.5f;
-    float* inputs[4] = {input.data(), input.data(), input.data(), input.data()};
-    float* outputs[2] = {left.data(), right.data()};
-    for (int block = 0; block < kBlocks; ++block) {
-      // Events arrive on the audio thread, just before their block.
-      EventList events({MidiEvent(0, 0x90, 40 + block % 40, 90),
+    // Events arrive on the audio thread, just before their block.
+    finite = PlayBlocks(effect, kBlocks, kBlock, [](int block) {
+      return EventList({MidiEvent(0, 0x90, 40 + block % 40, 90),
                         MidiEvent(kBlock / 2, 0x80, 40 + (block + 37) % 40, 0)});
-      effect->dispatcher(effect, effProcessEvents, 0, 0, events.List(), 0.0f);
-      effect->processReplacing(effect, inputs, outputs, kBlock);
-      for (int i = 0; i < kBlock; ++i) {
-        if (!std::isfinite(left[static_cast<size_t>(i)]) ||
-            !std::isfinite(right[static_cast<size_t>(i)]))
-          finite = false;
-      }
-    }
+    });
   });
 
   for (int edit = 0; edit < kEdits; ++edit) {
@@ -97,22 +86,11 @@ TEST(Concurrency, BandToolsRunWhileTheAudioThreadPlays) {
 
   std::atomic<bool> finite{true};
   std::thread audio([effect, &finite] {
-    std::vector<float> input(kBlock), left(kBlock), right(kBlock);
-    for (int i = 0; i < kBlock; ++i) input[static_cast<size_t>(i)] = std::sin(0.05f * i) * 0.5f;
-    float* inputs[4] = {input.data(), input.data(), input.data(), input.data()};
-    float* outputs[2] = {left.data(), right.data()};
-    for (int block = 0; block < kBlocks; ++block) {
-      EventList events({MidiEvent(0, 0x90, 48 + block % 24, 100),
+    finite = PlayBlocks(effect, kBlocks, kBlock, [](int block) {
+      return EventList({MidiEvent(0, 0x90, 48 + block % 24, 100),
                         MidiEvent(kBlock / 4, 0xB0, kController, block % 128),
                         MidiEvent(kBlock / 2, 0x80, 48 + (block + 12) % 24, 0)});
-      effect->dispatcher(effect, effProcessEvents, 0, 0, events.List(), 0.0f);
-      effect->processReplacing(effect, inputs, outputs, kBlock);
-      for (int i = 0; i < kBlock; ++i) {
-        if (!std::isfinite(left[static_cast<size_t>(i)]) ||
-            !std::isfinite(right[static_cast<size_t>(i)]))
-          finite = false;
-      }
-    }
+    });
   });
   for (int round = 0; round < kEdits; ++round) {
     plug.ApplyBandTool(round % 32);

@@ -7,37 +7,8 @@
 #include <vector>
 
 #include "framework/VST2.h"
+#include "tests/vst/HostEvents.h"
 #include "tests/vst/PluginLoader.h"
-
-inline VstMidiEvent MidiEvent(int deltaFrames, int status, int data1, int data2) {
-  VstMidiEvent event = {};
-  event.type = kVstMidiType;
-  event.byteSize = sizeof event;
-  event.deltaFrames = deltaFrames;
-  event.midiData[0] = static_cast<char>(status);
-  event.midiData[1] = static_cast<char>(data1);
-  event.midiData[2] = static_cast<char>(data2);
-  return event;
-}
-
-// A host's event list of any length, built before it is sent so that sending
-// allocates nothing.
-class EventList {
- public:
-  explicit EventList(std::vector<VstMidiEvent> midi)
-      : events(std::move(midi)),
-        storage((sizeof(VstEvents) + events.size() * sizeof(VstEvent*)) / sizeof(VstIntPtr) + 1) {
-    VstEvents* list = List();
-    list->numEvents = static_cast<VstInt32>(events.size());
-    for (size_t i = 0; i < events.size(); ++i)
-      list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
-  }
-  VstEvents* List() { return reinterpret_cast<VstEvents*>(storage.data()); }
-
- private:
-  std::vector<VstMidiEvent> events;
-  std::vector<VstIntPtr> storage;  // VstEvents with room for every pointer
-};
 
 class PluginInstance {
  public:
