@@ -229,9 +229,7 @@ class PluginEditorPageTest : public PluginEditorTest {
     ASSERT_TRUE(plugin.OpenEditor(host.Handle()));
     editor = FindEditor(host.Handle());
     ASSERT_NE(editor, nullptr);
-    // The first paint, before any timer tick: it draws every control. The
-    // partial repaints of later ticks can still leave stale background
-    // around a changed control, so pixels are compared after a first paint.
+    // The first paint, before any timer tick: it draws every control.
     UpdateWindow(editor);
   }
   void TearDown() override { EXPECT_TRUE(plugin.CloseEditor()); }
