@@ -5,7 +5,6 @@
 // linkage). Each lane repeats RenderVoice's operations for one voice; every
 // output sample sums the voices in the same order as RenderVoice does.
 
-#include <algorithm>
 #include <cstdint>
 
 #include "engine/Voice.h"
@@ -20,16 +19,21 @@ template <class S>
 using VoiceVec = typename S::V;
 
 template <class S>
+constexpr int VoicesPerGroup() {
+  return kVoiceVectors * S::kLanes;
+}
+
+template <class S>
 VoiceVec<S> VoiceLanes(Voice* const* voices, int n, int first, double Voice::*field) {
   return S::Make([&](int l) { return first + l < n ? voices[first + l]->*field : 0.0; });
 }
 
-// Renders up to kLanes * kVoiceVectors sounding voices, adding to out.
+// Renders up to VoicesPerGroup<S>() sounding voices, adding to out.
 template <class S>
 void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
   using V = VoiceVec<S>;
   constexpr int kLanes = S::kLanes;
-  constexpr int kVoices = kLanes * kVoiceVectors;
+  constexpr int kVoices = VoicesPerGroup<S>();
   constexpr uint32_t kPhaseMask = (1u << kVoicePhaseBits) - 1u;
   const double* table[kVoices];
   uint32_t increment[kVoices], phase[kVoices];
@@ -104,18 +108,15 @@ void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
   }
 }
 
-template <class S>
-constexpr int kVoicesPerGroup = S::kLanes* kVoiceVectors;
-
 // RenderVoices with the sounding voices in groups of lanes.
 template <class S>
 void RenderVoiceLanes(Voice* voices, int numVoices, double* out, int count) {
-  Voice* sounding[kVoicesPerGroup<S>];
+  Voice* sounding[VoicesPerGroup<S>()];
   int waiting = 0;
   for (int v = 0; v < numVoices; ++v) {
     if (!voices[v].active || voices[v].table == nullptr) continue;
     sounding[waiting++] = &voices[v];
-    if (waiting == kVoicesPerGroup<S>) {
+    if (waiting == VoicesPerGroup<S>()) {
       RenderVoiceGroup<S>(sounding, waiting, out, count);
       waiting = 0;
     }
