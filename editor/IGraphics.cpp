@@ -19,11 +19,6 @@ constexpr int kPromptBoxW = 40;
 constexpr int kPromptBoxH = 16;
 constexpr unsigned kBackspace = 8;
 
-LICE_pixel Pixel(const IColor& c) {
-  auto channel = [](int v) { return static_cast<unsigned>(std::clamp(v, 0, 255)); };
-  return LICE_RGBA(channel(c.R), channel(c.G), channel(c.B), channel(c.A));
-}
-
 LICE_Blend BlendMode(const IChannelBlend* blend) {
   if (blend == nullptr) return LICE_Blend::None;
   switch (blend->method) {
@@ -42,7 +37,7 @@ LICE_TextStyle TextStyle(const IText& text) {
   LICE_TextStyle style = {};
   style.face = text.font;
   style.size = text.size;
-  style.colour = Pixel(text.color);
+  style.colour = LicePixel(text.color);
   style.bold = text.style == IText::kStyleBold;
   style.italic = text.style == IText::kStyleItalic;
   style.align = text.align == IText::kAlignNear  ? LICE_TextStyle::kNear
@@ -77,6 +72,11 @@ bool IsChoice(const IParameter& param) {
 }
 
 }  // namespace
+
+uint32_t LicePixel(const IColor& c) {
+  auto channel = [](int v) { return static_cast<unsigned>(std::clamp(v, 0, 255)); };
+  return LICE_RGBA(channel(c.R), channel(c.G), channel(c.B), channel(c.A));
+}
 
 IGraphics::IGraphics(IPlugBase* plugIn, int w, int h, int framesPerSecond)
     : plug(plugIn), width(w), height(h), fps(framesPerSecond > 0 ? framesPerSecond : kDefaultFPS) {
@@ -428,7 +428,7 @@ bool IGraphics::DrawBitmapFrame(const IBitmap& bitmap, const IRECT& dest, int fr
 
 bool IGraphics::FillIRect(const IColor& color, const IRECT& r) {
   if (target == nullptr) return false;
-  LICE_FillRect(target, r.left, r.top, r.W(), r.H(), Pixel(color));
+  LICE_FillRect(target, r.left, r.top, r.W(), r.H(), LicePixel(color));
   return true;
 }
 

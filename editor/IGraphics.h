@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,10 @@
 class IParameter;
 class IPlugBase;
 class LICE_IBitmap;
+
+// The drawing layer's pixel (0xAARRGGBB) of a colour, each channel limited
+// to 0...255.
+uint32_t LicePixel(const IColor& c);
 
 // Keys as controls receive them.
 enum EKeyCode {

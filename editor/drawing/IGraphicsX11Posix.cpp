@@ -18,11 +18,6 @@ constexpr int kDoubleClickSlop = 4;
 constexpr int kWheelNotch = 120;
 constexpr int kTooltipDelayMs = 700;
 
-LICE_pixel Pixel(const IColor& c) {
-  auto channel = [](int v) { return static_cast<unsigned>(std::clamp(v, 0, 255)); };
-  return LICE_RGBA(channel(c.R), channel(c.G), channel(c.B), channel(c.A));
-}
-
 IMouseMod ModFromState(unsigned state, unsigned button) {
   IMouseMod mod;
   mod.L = button == Button1 || (button == 0 && (state & Button1Mask) != 0);
@@ -457,8 +452,8 @@ void IGraphicsX11::DrawTextEntry() {
   LICE_IBitmap* b = &e.bitmap;
   const int w = b->getWidth();
   const int h = b->getHeight();
-  const LICE_pixel background = Pixel(e.style.textEntryBGColor) | LICE_RGBA(0, 0, 0, 255);
-  const LICE_pixel foreground = Pixel(e.style.textEntryFGColor) | LICE_RGBA(0, 0, 0, 255);
+  const LICE_pixel background = LicePixel(e.style.textEntryBGColor) | LICE_RGBA(0, 0, 0, 255);
+  const LICE_pixel foreground = LicePixel(e.style.textEntryFGColor) | LICE_RGBA(0, 0, 0, 255);
   LICE_FillRect(b, 0, 0, w, h, background);
   LICE_TextStyle style = {};
   style.face = e.style.font;

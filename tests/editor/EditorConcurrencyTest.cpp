@@ -18,10 +18,6 @@
 
 namespace {
 
-VstIntPtr VSTCALLBACK StatelessHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? kVstVersion : 0;
-}
-
 constexpr int kBlock = 64;
 constexpr int kBlocks = 300;
 constexpr int kParams = 24;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/drawing/XlibIncludes.h"
@@ -31,8 +32,9 @@ class HostWindow {
   Window Id() const { return window; }
   void* Handle() const { return reinterpret_cast<void*>(window); }
   // The window's top-left corner on the screen.
-  int RootX() const;
-  int RootY() const;
+  int RootX() const { return RootPosition().first; }
+  int RootY() const { return RootPosition().second; }
+  std::pair<int, int> RootPosition() const;
   // Child windows inside it (the editor's).
   int Children() const;
   // The window's pixels, 0xRRGGBB, row by row.

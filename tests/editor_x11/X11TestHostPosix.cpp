@@ -58,20 +58,12 @@ void HostWindow::Destroy() {
   window = 0;
 }
 
-int HostWindow::RootX() const {
+std::pair<int, int> HostWindow::RootPosition() const {
   int x = 0;
   int y = 0;
   Window child;
   XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
-  return x;
-}
-
-int HostWindow::RootY() const {
-  int x = 0;
-  int y = 0;
-  Window child;
-  XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
-  return y;
+  return {x, y};
 }
 
 int HostWindow::Children() const {

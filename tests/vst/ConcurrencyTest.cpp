@@ -17,11 +17,6 @@
 
 namespace {
 
-// Answers from no state at all, so that calls from both threads are safe.
-VstIntPtr VSTCALLBACK StatelessHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? kVstVersion : 0;
-}
-
 constexpr int kBlock = 128;
 constexpr int kBlocks = 400;
 constexpr int kEdits = 160;

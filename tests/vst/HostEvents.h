@@ -1,6 +1,8 @@
 #pragma once
 
-// What a host's audio thread hands a plug-in: MIDI event lists and blocks.
+// What a host's audio thread hands a plug-in: MIDI event lists and blocks;
+// and a host callback that answers from no state at all, so that calls from
+// any thread are safe.
 
 #include <cmath>
 #include <utility>
@@ -58,4 +60,9 @@ bool PlayBlocks(AEffect* effect, int blocks, int blockSize, EventsFor eventsFor)
     }
   }
   return finite;
+}
+
+inline VstIntPtr VSTCALLBACK StatelessHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*,
+                                           float) {
+  return opcode == audioMasterVersion ? kVstVersion : 0;
 }

@@ -36,10 +36,6 @@ constexpr float kInputPeak = 0.5f;      // -6 dBFS
 constexpr float kOutputLimit = 3.981f;  // +12 dBFS
 constexpr double kTwoPi = 6.283185307179586;
 
-VstIntPtr VSTCALLBACK StatelessHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? kVstVersion : 0;
-}
-
 // Parameters a session moves freely without asking for more level than the
 // program was voiced for: pitch, vibrato, envelopes, ensemble, accent,
 // smoothing speed. (Levels, balances, fixed bands and bias may legitimately go
