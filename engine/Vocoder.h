@@ -84,7 +84,8 @@ class Vocoder {
   double invTickSamples = 0.0;
   double sampleRate = 0.0;
 
-  // Per-tick buffers, index 0 left, 1 right; all ten share one allocation.
+  // Per-tick buffers, index 0 left, 1 right; these and the pair buffers below
+  // share one allocation.
   double* modulatorBuf[kNumChannels] = {};
   double* bandBuf[kNumChannels] = {};  // the scalar bands' envelopes
   double* carrierBuf[kNumChannels] = {};
@@ -98,8 +99,9 @@ class Vocoder {
   double* outputPairs = nullptr;
   double* accentLanes = nullptr;
 
-  // How the bands are computed: the scalar reference or a vector path, all
-  // bit-identical. Must be available on this processor (BandPathAvailable).
+  // How the bands and voices are computed: the scalar reference or a vector
+  // path, all bit-identical. Must be available on this processor
+  // (BandPathAvailable).
   BandPath bandPath = BestBandPath();
 
   BandPassPair analysisBands[kNumChannels][kNumBands];
