@@ -1,5 +1,7 @@
 #include "engine/BandLanes.h"
 
+#include <cmath>
+
 namespace {
 
 bool ProcessorRunsAvx() noexcept {
@@ -21,6 +23,12 @@ bool BandPathAvailable(BandPath path) noexcept {
     }
   }
   return false;
+}
+
+bool PairsAreTame(const double* pairs, int count) noexcept {
+  bool tame = true;
+  for (int k = 0; k < 2 * count; ++k) tame &= std::fabs(pairs[k]) <= kTameLevel;
+  return tame;
 }
 
 BandPath BestBandPath() noexcept {

@@ -27,6 +27,7 @@ struct BandUnit {
   BandPassPair* synthesis[2];
   const double* carrierPairs;
   bool fixed;
+  bool carrierTame;  // see PairsAreTame
 };
 
 // What every band of a piece shares. The pair buffers hold count (left,
@@ -38,7 +39,16 @@ struct BandPiece {
   double micLevel;
   double bias;
   double limit;
+  bool modulatorTame;  // see PairsAreTame
 };
+
+// Input within this level (half the filters' state range) is tame: it is not
+// NaN, and neither it nor a state holding it plus the offset reaches a clamp.
+constexpr double kTameLevel = 0.5 * BandPassPair::kStateLimit;
+
+// Whether every sample is tame. The kernels then leave out the rules that
+// tame input cannot trigger.
+bool PairsAreTame(const double* pairs, int count) noexcept;
 
 // The accent sum runs through each band's envelopes in band, channel, sample
 // order: one long chain of additions. Each call adds the previous band's

@@ -9,6 +9,9 @@
 // operations below. Each lane repeats the scalar code's operations in the
 // same order; the clamps and NaN rules are masks, never branches.
 
+#include <cmath>
+#include <initializer_list>
+
 #include "engine/BandLanes.h"
 
 namespace {
@@ -83,17 +86,18 @@ struct PairLanes {
     Scatter<S>(pairs, &BandPassPair::offset, d);
   }
 
+  template <bool kTame>
   V Step(V x) {
-    x = ZeroNaN<S>(x);
+    if (!kTame) x = ZeroNaN<S>(x);
     const V x1 = S::Add(x1a, d);
     const V x2 = S::Add(x2a, d);
     const V y1 = S::Add(y1a, d);
     const V y2 = S::Add(y2a, d);
     const V u = S::Add(S::Add(S::Mul(c2a, y2), S::Mul(c1a, y1)), S::Mul(b0a, S::Sub(x, x2)));
-    x2a = ClampNumber<S>(x1);
-    x1a = ClampNumber<S>(x);
+    x2a = kTame ? x1 : ClampNumber<S>(x1);
+    x1a = kTame ? x : ClampNumber<S>(x);
     y2a = ClampNumber<S>(y1);
-    y1a = ClampState<S>(u);
+    y1a = kTame ? ClampNumber<S>(u) : ClampState<S>(u);
 
     const V x1s = S::Add(x1b, d);
     const V x2s = S::Add(x2b, d);
@@ -103,10 +107,11 @@ struct PairLanes {
     x2b = ClampNumber<S>(x1s);
     x1b = y1a;  // the same clamp of u
     y2b = ClampNumber<S>(y1s);
-    y1b = ClampState<S>(v);
+    y1b = kTame ? ClampNumber<S>(v) : ClampState<S>(v);
 
     d = S::Negate(d);
-    return ZeroNaN<S>(S::Mul(v, gain));
+    const V out = S::Mul(v, gain);
+    return kTame ? out : ZeroNaN<S>(out);
   }
 
   BandPassPair* const* pairs;
@@ -189,29 +194,46 @@ inline void AddPendingAccent(double& sum, const double* pending, int lanes) {
   for (int k = 0; k < lanes; ++k) sum += pending[k];
 }
 
-// Analysis, envelope and synthesis of kBands bands in one pass over the piece.
+// Whether the pairs can take the tame path: coefficients that keep every
+// result finite for tame input, so that no NaN can arise in their lanes, and
+// a first-section input state that was tame input too.
 template <class S>
-void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece, AccentRelay& accent) {
-  using V = Vec<S>;
-  const BandLanes<S> lanes = LanesOf<S>(bands);
+bool PairsAreTame(BandPassPair* const pairs[S::kLanes]) {
+  for (int l = 0; l < S::kLanes; ++l) {
+    const BandPassPair& p = *pairs[l];
+    for (double c : {p.b0First, p.c1First, p.c2First, p.b0Second, p.c1Second, p.c2Second}) {
+      if (!(std::fabs(c) < 4.0)) return false;
+    }
+    if (!(std::fabs(p.gain) < 1e100) || !(std::fabs(p.x1First) <= kTameLevel)) return false;
+  }
+  return true;
+}
+
+template <class S, bool kTame>
+void RunFixedBands(const BandLanes<S>& lanes, const BandPiece& piece, AccentRelay& accent) {
   const int count = piece.count;
   double* out = piece.outputPairs;
   const double* pending = accent.previous;
   const int pendingLanes = accent.previousLanes;
   double sum = accent.sum;
   PairLanes<S> synthesis(lanes.synthesis);
-
-  if (bands[0]->fixed) {
-    for (int i = 0; i < count; ++i) {
-      S::AddToPair(out + 2 * i, synthesis.Step(S::Carrier(lanes.carrierPairs, i)));
-      AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
-    }
-    synthesis.Save();
-    accent.sum = sum;
-    accent.previousLanes = 0;
-    return;
+  for (int i = 0; i < count; ++i) {
+    S::AddToPair(out + 2 * i, synthesis.template Step<kTame>(S::Carrier(lanes.carrierPairs, i)));
+    AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
   }
+  synthesis.Save();
+  accent.sum = sum;
+  accent.previousLanes = 0;
+}
 
+template <class S, bool kTame>
+void RunVocodedBands(const BandLanes<S>& lanes, const BandPiece& piece, AccentRelay& accent) {
+  using V = Vec<S>;
+  const int count = piece.count;
+  double* out = piece.outputPairs;
+  const double* pending = accent.previous;
+  const int pendingLanes = accent.previousLanes;
+  double sum = accent.sum;
   const V mic = S::Set1(piece.micLevel);
   const V bias = S::Set1(piece.bias);
   const V limit = S::Set1(piece.limit);
@@ -219,14 +241,15 @@ void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece, Ac
   double* envelopes = accent.current;
   PairLanes<S> analysis(lanes.analysis);
   LowpassLanes<S> smoothing(lanes.envelope);
+  PairLanes<S> synthesis(lanes.synthesis);
   for (int i = 0; i < count; ++i) {
-    const V band = analysis.Step(S::Modulator(piece.modulatorPairs, i));
+    const V band = analysis.template Step<kTame>(S::Modulator(piece.modulatorPairs, i));
     const V h = S::Mul(smoothing.Step(S::Abs(band)), mic);
     S::Split(h, [&](int l, double value) { envelopes[l * count + i] = value; });
     const V s = S::Add(h, bias);
     const V envelope =
         S::Select(S::GreaterOrEqual(s, limit), limit, S::And(s, S::Greater(s, zero)));
-    const V carried = synthesis.Step(S::Carrier(lanes.carrierPairs, i));
+    const V carried = synthesis.template Step<kTame>(S::Carrier(lanes.carrierPairs, i));
     S::AddToPair(out + 2 * i, S::Mul(carried, envelope));
     AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
   }
@@ -236,6 +259,33 @@ void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece, Ac
   accent.sum = sum;
   accent.previous = envelopes;
   accent.previousLanes = S::kLanes;
+}
+
+template <class S>
+bool CarriersAreTame(const BandUnit* const bands[S::kBands]) {
+  for (int k = 0; k < S::kBands; ++k) {
+    if (!bands[k]->carrierTame) return false;
+  }
+  return true;
+}
+
+// Analysis, envelope and synthesis of kBands bands in one pass over the piece.
+// Tame input lets the lanes leave out the rules for NaN and wild input.
+template <class S>
+void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece, AccentRelay& accent) {
+  const BandLanes<S> lanes = LanesOf<S>(bands);
+  const bool carriersTame = CarriersAreTame<S>(bands) && PairsAreTame<S>(lanes.synthesis);
+  if (bands[0]->fixed) {
+    if (carriersTame) {
+      RunFixedBands<S, true>(lanes, piece, accent);
+    } else {
+      RunFixedBands<S, false>(lanes, piece, accent);
+    }
+  } else if (carriersTame && piece.modulatorTame && PairsAreTame<S>(lanes.analysis)) {
+    RunVocodedBands<S, true>(lanes, piece, accent);
+  } else {
+    RunVocodedBands<S, false>(lanes, piece, accent);
+  }
 }
 
 }  // namespace

@@ -5,11 +5,11 @@
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kStateLimit = 64.0;
 
 // Keeps a state in range; NaN (only possible from an infinite input against a
 // zero coefficient) becomes 0 so that it cannot stay in the recursion.
 double Clamp(double v) {
+  constexpr double kStateLimit = BandPassPair::kStateLimit;
   if (v > kStateLimit) return kStateLimit;
   if (v < -kStateLimit) return -kStateLimit;
   return std::isnan(v) ? 0.0 : v;

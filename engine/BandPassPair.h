@@ -4,6 +4,8 @@
 // the filter of every analysis and synthesis band. States are clamped to
 // +-64 so that extreme input decays instead of growing without bound.
 struct BandPassPair {
+  static constexpr double kStateLimit = 64.0;
+
   // Recomputes both sections; does nothing while sampleRate <= 0. States kept.
   // A section tuned at or above half the rate silences the pair.
   void ComputeCoefficients() noexcept;

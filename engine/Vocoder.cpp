@@ -579,8 +579,16 @@ void Vocoder::ProcessBandLanes(int count, int carrierBands, bool noiseBands) noe
   Interleave(modulatorPairs, modulatorBuf[0], modulatorBuf[1], count);
   Interleave(carrierPairs, carrierBuf[0], carrierBuf[1], count);
   if (noiseBands) Interleave(noisePairs, noiseBuf[0], noiseBuf[1], count);
+  carrierTame = PairsAreTame(carrierPairs, count);
+  noiseTame = noiseBands && PairsAreTame(noisePairs, count);
   Clear(outputPairs, kNumChannels * count);
-  const BandPiece piece{modulatorPairs, outputPairs, count, micLevel, bias, limit};
+  const BandPiece piece{modulatorPairs,
+                        outputPairs,
+                        count,
+                        micLevel,
+                        bias,
+                        limit,
+                        PairsAreTame(modulatorPairs, count)};
   double* envelopes[2] = {accentLanes, accentLanes + kMaxLanes * count};
   AccentRelay accent{nullptr, 0, envelopes[0], accentSum};
   const int bands = noiseBands ? kNumBands : carrierBands;
@@ -608,12 +616,13 @@ void Vocoder::ProcessBandLanes(int count, int carrierBands, bool noiseBands) noe
 BandUnit Vocoder::Unit(int b, int carrierBands) noexcept {
   const bool fixed = fixedBands[b];
   // A fixed band passes the full carrier, even among the noise bands.
-  const double* carrier = fixed || b < carrierBands ? carrierPairs : noisePairs;
+  const bool fullCarrier = fixed || b < carrierBands;
   return {{&analysisBands[0][b], &analysisBands[1][b]},
           {&envelopeFilters[0][b], &envelopeFilters[1][b]},
           {&synthesisBands[0][b], &synthesisBands[1][b]},
-          carrier,
-          fixed};
+          fullCarrier ? carrierPairs : noisePairs,
+          fixed,
+          fullCarrier ? carrierTame : noiseTame};
 }
 
 // Three passes over the piece, so each filter's state stays hot.

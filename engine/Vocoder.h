@@ -98,6 +98,8 @@ class Vocoder {
   double* noisePairs = nullptr;
   double* outputPairs = nullptr;
   double* accentLanes = nullptr;
+  bool carrierTame = false;  // of the current piece, see PairsAreTame
+  bool noiseTame = false;
 
   // How the bands and voices are computed: the scalar reference or a vector
   // path, all bit-identical. Must be available on this processor

@@ -201,47 +201,75 @@ TEST(BandLanes, EveryVectorPathRendersExactlyAsTheScalarBands) {
 
 // ---- One band's lanes fed what the engine never passes on ----
 
-// A fixed band runs its synthesis filters alone: their lanes must treat
-// NaN, infinities and huge values exactly as BandPassPair::Step does.
-TEST(BandLanes, FilterLanesFollowTheScalarNanAndClampRules) {
-  const double odd[] = {0.5, kNaN, kInf, -kInf, 1e200, -1.5e308, 0.0, -0.0, 64.0, 65.0, 1e-300};
-  constexpr int kCount = 200;
-  std::vector<double> carrier(2 * kCount), modulator(2 * kCount, 0.0);
-  // Both channels meet every value, after varied neighbours.
-  for (int i = 0; i < 2 * kCount; ++i) carrier[i] = odd[(i + i / 23) % std::size(odd)];
-
+// Runs four fixed-band synthesis filters, made by makePair(lane), over the
+// carrier on every vector path and compares them with BandPassPair::Step.
+template <class MakePair>
+void ExpectFixedLanesFollowScalar(const std::vector<double>& carrier, MakePair makePair) {
+  const int count = static_cast<int>(carrier.size() / 2);
+  const std::vector<double> modulator(carrier.size(), 0.0);
   for (BandPath path : VectorPaths()) {
     BandPassPair reference[4], lanes[4];
-    for (int l = 0; l < 4; ++l) {
-      BandPassPair& pair = reference[l];
-      pair.sampleRate = 44100.0;
-      pair.freq1 = 300.0 + 2000.0 * l;
-      pair.freq2 = pair.freq1 * 0.829;
-      pair.gain = l == 3 ? 0.0 : 1.0 + l;  // a silent band meets infinities: inf * 0
-      pair.ComputeCoefficients();
-      lanes[l] = pair;
-    }
-    std::vector<double> expected(2 * kCount, 0.0), actual(2 * kCount, 0.0);
-    std::vector<double> envelopes(4 * kCount);
-    const BandPiece piece{modulator.data(), actual.data(), kCount, 1.0, 0.0, 10.0};
+    for (int l = 0; l < 4; ++l) reference[l] = lanes[l] = makePair(l);
+    std::vector<double> expected(carrier.size(), 0.0), actual(carrier.size(), 0.0);
+    std::vector<double> envelopes(4 * carrier.size());
+    const BandPiece piece{modulator.data(), actual.data(), count, 1.0, 0.0, 10.0, true};
     AccentRelay accent{nullptr, 0, envelopes.data(), 0.0};
-    const BandUnit first{{}, {}, {&lanes[0], &lanes[1]}, carrier.data(), true};
-    const BandUnit second{{}, {}, {&lanes[2], &lanes[3]}, carrier.data(), true};
+    const bool tame = PairsAreTame(carrier.data(), count);
+    const BandUnit first{{}, {}, {&lanes[0], &lanes[1]}, carrier.data(), true, tame};
+    const BandUnit second{{}, {}, {&lanes[2], &lanes[3]}, carrier.data(), true, tame};
     if (path == BandPath::kAvx) {
       RunBandPairAvx(first, second, piece, accent);
     } else {
       RunBandSse2(first, piece, accent);
       RunBandSse2(second, piece, accent);
     }
-    for (int i = 0; i < kCount; ++i) {
+    for (int i = 0; i < count; ++i) {
       for (int ch = 0; ch < 2; ++ch) {
         double& out = expected[2 * i + ch];
         out += reference[ch].Step(carrier[2 * i + ch]);
         out += reference[2 + ch].Step(carrier[2 * i + ch]);
       }
     }
-    for (int i = 0; i < 2 * kCount; ++i)
+    for (int i = 0; i < 2 * count; ++i)
       ASSERT_TRUE(SameBits(expected[i], actual[i])) << BandPathName(path) << " at " << i;
     for (int l = 0; l < 4; ++l) EXPECT_TRUE(SamePair(reference[l], lanes[l])) << l;
   }
+}
+
+BandPassPair TunedPair(int lane) {
+  BandPassPair pair;
+  pair.sampleRate = 44100.0;
+  pair.freq1 = 300.0 + 2000.0 * lane;
+  pair.freq2 = pair.freq1 * 0.829;
+  pair.gain = 1.0 + lane;
+  pair.ComputeCoefficients();
+  return pair;
+}
+
+// A fixed band runs its synthesis filters alone: their lanes must treat
+// NaN, infinities and huge values exactly as BandPassPair::Step does.
+TEST(BandLanes, FilterLanesFollowTheScalarNanAndClampRules) {
+  const double odd[] = {0.5, kNaN, kInf, -kInf, 1e200, -1.5e308, 0.0, -0.0, 64.0, 65.0, 1e-300};
+  std::vector<double> carrier(400);
+  // Both channels meet every value, after varied neighbours.
+  for (size_t i = 0; i < carrier.size(); ++i) carrier[i] = odd[(i + i / 23) % std::size(odd)];
+  ExpectFixedLanesFollowScalar(carrier, [](int lane) {
+    BandPassPair pair = TunedPair(lane);
+    if (lane == 3) pair.gain = 0.0;  // a silent band meets infinities: inf * 0
+    return pair;
+  });
+}
+
+// Tame input alone does not make the short path safe: filters whose numbers
+// can still produce NaN must keep the NaN rules.
+TEST(BandLanes, TameInputThroughUnsafeFiltersFollowsTheScalarRules) {
+  std::vector<double> carrier(400);
+  for (size_t i = 0; i < carrier.size(); ++i) carrier[i] = 0.5 * std::sin(0.3 * i);
+  ASSERT_TRUE(PairsAreTame(carrier.data(), 200));
+  ExpectFixedLanesFollowScalar(carrier, [](int lane) {
+    BandPassPair pair = TunedPair(lane);
+    if (lane == 1) pair.gain = kNaN;
+    if (lane == 2) pair.c1Second = kInf;
+    return pair;
+  });
 }
