@@ -4,10 +4,15 @@
 
 namespace {
 
+// These also check that the operating system saves the registers.
 bool ProcessorRunsAvx() noexcept {
-  // Also checks that the operating system saves the AVX registers.
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx") != 0;
+}
+
+bool ProcessorRunsAvx512() noexcept {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512dq") != 0;
 }
 
 }  // namespace
@@ -21,6 +26,11 @@ bool BandPathAvailable(BandPath path) noexcept {
       static const bool available = AvxBandCodeBuilt() && ProcessorRunsAvx();
       return available;
     }
+    case BandPath::kAvx512: {
+      static const bool available =
+          Avx512BandCodeBuilt() && ProcessorRunsAvx512() && BandPathAvailable(BandPath::kAvx);
+      return available;
+    }
   }
   return false;
 }
@@ -32,6 +42,7 @@ bool PairsAreTame(const double* pairs, int count) noexcept {
 }
 
 BandPath BestBandPath() noexcept {
+  if (BandPathAvailable(BandPath::kAvx512)) return BandPath::kAvx512;
   return BandPathAvailable(BandPath::kAvx) ? BandPath::kAvx : BandPath::kSse2;
 }
 
@@ -43,6 +54,8 @@ const char* BandPathName(BandPath path) noexcept {
       return "sse2";
     case BandPath::kAvx:
       return "avx";
+    case BandPath::kAvx512:
+      return "avx512";
   }
   return "?";
 }

@@ -4,16 +4,17 @@
 #include "engine/Filter.h"
 
 // The band loop in SIMD registers: the two channels of a band share one
-// 128-bit vector (SSE2), two bands share one 256-bit vector (AVX). Every lane
+// 128-bit vector (SSE2), two bands share one 256-bit vector (AVX), four bands
+// one 512-bit vector (AVX-512). Every lane
 // performs the scalar band code's operations in the same order, so the output
 // is bit-identical to it.
 
-enum class BandPath { kScalar, kSse2, kAvx };
+enum class BandPath { kScalar, kSse2, kAvx, kAvx512 };
 
 // The path also chooses how the voices are rendered (VoiceLanes.h).
 
-// The fastest path this processor runs (AVX only where the CPU and the OS
-// support it).
+// The fastest path this processor runs (AVX and AVX-512 only where the CPU
+// and the OS support them).
 BandPath BestBandPath() noexcept;
 bool BandPathAvailable(BandPath path) noexcept;
 const char* BandPathName(BandPath path) noexcept;
@@ -69,3 +70,9 @@ void RunBandPairAvx(const BandUnit& first, const BandUnit& second, const BandPie
                     AccentRelay& accent) noexcept;
 // Whether this build holds the AVX code at all (x86-64 builds only).
 bool AvxBandCodeBuilt() noexcept;
+// Adds four bands' outputs, in band order, to piece.outputPairs; all fixed
+// or all not. Only where BandPathAvailable(BandPath::kAvx512).
+void RunBandQuadAvx512(const BandUnit* const bands[4], const BandPiece& piece,
+                       AccentRelay& accent) noexcept;
+// Whether this build holds the AVX-512 code at all (x86-64 builds only).
+bool Avx512BandCodeBuilt() noexcept;

@@ -6,8 +6,9 @@
 // for AVX can stand in for another path's.
 //
 // A lane type S supplies the vector V, kLanes, kBands (= kLanes / 2) and the
-// operations below. Each lane repeats the scalar code's operations in the
-// same order; the clamps and NaN rules are masks, never branches.
+// operations below; its compares give lane masks, which Keep and Select take.
+// Each lane repeats the scalar code's operations in the same order; the
+// clamps and NaN rules are masks, never branches.
 
 #include <cmath>
 #include <initializer_list>
@@ -34,21 +35,21 @@ void Scatter(T* const objects[], double Owner::*field, Vec<S> v) {
 // NaN lanes become +0, others pass.
 template <class S>
 Vec<S> ZeroNaN(Vec<S> v) {
-  return S::And(v, S::Ordered(v));
+  return S::Keep(v, S::Ordered(v));
 }
 
 // The clamp of a value that cannot be NaN: an input already cleared of NaN,
 // or a state (always a clamp's result, so within +-64) plus the offset.
 template <class S>
 Vec<S> ClampNumber(Vec<S> v) {
-  return S::Min(S::Max(v, S::Set1(-64.0)), S::Set1(64.0));
+  return S::ClampMagnitude(v, S::Set1(64.0));
 }
 
-// BandPassPair's state clamp: into +-64, NaN to +0. Max leaves a NaN lane at
-// -64; the mask of v's own order then clears it.
+// BandPassPair's state clamp: into +-64, NaN to +0. ClampNumber may leave a
+// NaN lane at -64 or NaN; the mask of v's own order then clears it.
 template <class S>
 Vec<S> ClampState(Vec<S> v) {
-  return S::And(S::Min(S::Max(v, S::Set1(-64.0)), S::Set1(64.0)), S::Ordered(v));
+  return S::Keep(ClampNumber<S>(v), S::Ordered(v));
 }
 
 // BandPassPair::Step across lanes.
@@ -154,11 +155,11 @@ struct LowpassLanes {
         S::Add(S::Add(S::Add(S::Mul(b0, S::Add(x0d, x2d)), S::Mul(b1, x1d)), S::Mul(c1, y1d)),
                S::Mul(c2, y2d));
     d = S::Negate(d);
-    const V finite = S::Less(S::Abs(y), S::Set1(__builtin_inf()));
-    x2 = S::And(x1d, finite);
-    x1 = S::And(x0d, finite);
-    y2 = S::And(y1d, finite);
-    y1 = S::And(y, finite);
+    const auto finite = S::Finite(y);
+    x2 = S::Keep(x1d, finite);
+    x1 = S::Keep(x0d, finite);
+    y2 = S::Keep(y1d, finite);
+    y1 = S::Keep(y, finite);
     return y1;
   }
 
@@ -248,7 +249,7 @@ void RunVocodedBands(const BandLanes<S>& lanes, const BandPiece& piece, AccentRe
     S::Split(h, [&](int l, double value) { envelopes[l * count + i] = value; });
     const V s = S::Add(h, bias);
     const V envelope =
-        S::Select(S::GreaterOrEqual(s, limit), limit, S::And(s, S::Greater(s, zero)));
+        S::Select(S::GreaterOrEqual(s, limit), limit, S::Keep(s, S::Greater(s, zero)));
     const V carried = synthesis.template Step<kTame>(S::Carrier(lanes.carrierPairs, i));
     S::AddToPair(out + 2 * i, S::Mul(carried, envelope));
     AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);

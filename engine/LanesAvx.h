@@ -45,6 +45,11 @@ struct AvxLanes {
   static V Mul(V a, V b) { return _mm256_mul_pd(a, b); }
   static V Min(V a, V b) { return _mm256_min_pd(a, b); }
   static V Max(V a, V b) { return _mm256_max_pd(a, b); }
+  // v limited to [-limit, limit]; a NaN lane becomes -limit.
+  static V ClampMagnitude(V v, V limit) { return Min(Max(v, Negate(limit)), limit); }
+  static V Finite(V a) { return Less(Abs(a), Set1(__builtin_inf())); }
+  // a where the mask holds, +0 elsewhere.
+  static V Keep(V a, V mask) { return And(a, mask); }
   static V And(V a, V b) { return _mm256_and_pd(a, b); }
   static V Negate(V a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
   static V Abs(V a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }

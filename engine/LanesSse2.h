@@ -36,6 +36,11 @@ struct Sse2Lanes {
   static V Mul(V a, V b) { return _mm_mul_pd(a, b); }
   static V Min(V a, V b) { return _mm_min_pd(a, b); }
   static V Max(V a, V b) { return _mm_max_pd(a, b); }
+  // v limited to [-limit, limit]; a NaN lane becomes -limit.
+  static V ClampMagnitude(V v, V limit) { return Min(Max(v, Negate(limit)), limit); }
+  static V Finite(V a) { return Less(Abs(a), Set1(__builtin_inf())); }
+  // a where the mask holds, +0 elsewhere.
+  static V Keep(V a, V mask) { return And(a, mask); }
   static V And(V a, V b) { return _mm_and_pd(a, b); }
   static V Negate(V a) { return _mm_xor_pd(a, _mm_set1_pd(-0.0)); }
   static V Abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }

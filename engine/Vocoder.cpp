@@ -15,7 +15,7 @@ constexpr double kSecondFrequencyRatio = 0.829;
 constexpr double kVocoderGain = 0.05;
 constexpr int kTickBufferCount = 10;
 constexpr int kPairBufferCount = 4;
-constexpr int kMaxLanes = 4;
+constexpr int kMaxLanes = 8;
 constexpr int kSustainController = 64;
 constexpr int kMappableControllers = 120;
 
@@ -500,6 +500,7 @@ void Vocoder::RenderSources(const double* const inputs[kNumInputs], int count) n
         RenderVoicesSse2(voices, kNumVoices, carrierLeft, count);
         break;
       case BandPath::kAvx:
+      case BandPath::kAvx512:  // four voices to a vector serve them best
         RenderVoicesAvx(voices, kNumVoices, carrierLeft, count);
         break;
     }
@@ -595,7 +596,14 @@ void Vocoder::ProcessBandLanes(int count, int carrierBands, bool noiseBands) noe
   int b = 0;
   while (b < bands) {
     const BandUnit first = Unit(b, carrierBands);
-    if (bandPath == BandPath::kAvx && b + 1 < bands && fixedBands[b + 1] == first.fixed) {
+    if (bandPath == BandPath::kAvx512 && LikeBands(b, 4, bands)) {
+      const BandUnit units[4] = {first, Unit(b + 1, carrierBands), Unit(b + 2, carrierBands),
+                                 Unit(b + 3, carrierBands)};
+      const BandUnit* const quad[4] = {&units[0], &units[1], &units[2], &units[3]};
+      RunBandQuadAvx512(quad, piece, accent);
+      b += 4;
+    } else if ((bandPath == BandPath::kAvx || bandPath == BandPath::kAvx512) &&
+               LikeBands(b, 2, bands)) {
       RunBandPairAvx(first, Unit(b + 1, carrierBands), piece, accent);
       b += 2;
     } else {
@@ -611,6 +619,14 @@ void Vocoder::ProcessBandLanes(int count, int carrierBands, bool noiseBands) noe
     vocoderBuf[0][i] = outputPairs[2 * i];
     vocoderBuf[1][i] = outputPairs[2 * i + 1];
   }
+}
+
+bool Vocoder::LikeBands(int b, int n, int bands) const noexcept {
+  if (b + n > bands) return false;
+  for (int k = 1; k < n; ++k) {
+    if (fixedBands[b + k] != fixedBands[b]) return false;
+  }
+  return true;
 }
 
 BandUnit Vocoder::Unit(int b, int carrierBands) noexcept {

@@ -156,6 +156,8 @@ class Vocoder {
   void ProcessBands(int count) noexcept;
   void ProcessBandLanes(int count, int carrierBands, bool noiseBands) noexcept;
   BandUnit Unit(int b, int carrierBands) noexcept;
+  // Whether bands b..b+n-1 exist and are all fixed or all not.
+  bool LikeBands(int b, int n, int bands) const noexcept;
   void Band(int ch, int b, const double* modulator, double* const carriers[kNumChannels],
             int count) noexcept;
   void Mix(double* outLeft, double* outRight, int count) noexcept;

@@ -18,7 +18,9 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::vector<BandPath> VectorPaths() {
   std::vector<BandPath> paths{BandPath::kSse2};
-  if (BandPathAvailable(BandPath::kAvx)) paths.push_back(BandPath::kAvx);
+  for (BandPath path : {BandPath::kAvx, BandPath::kAvx512}) {
+    if (BandPathAvailable(path)) paths.push_back(path);
+  }
   return paths;
 }
 
@@ -174,7 +176,10 @@ TEST(BandLanes, ScalarAndSse2AreAlwaysAvailableAndTheBestPathIsOne) {
   EXPECT_TRUE(BandPathAvailable(BandPath::kSse2));
   EXPECT_TRUE(BandPathAvailable(BestBandPath()));
   EXPECT_NE(BestBandPath(), BandPath::kScalar);
-  if (BandPathAvailable(BandPath::kAvx)) {
+  if (BandPathAvailable(BandPath::kAvx512)) {
+    EXPECT_EQ(BestBandPath(), BandPath::kAvx512);
+    EXPECT_TRUE(BandPathAvailable(BandPath::kAvx));
+  } else if (BandPathAvailable(BandPath::kAvx)) {
     EXPECT_EQ(BestBandPath(), BandPath::kAvx);
   }
   EXPECT_EQ(VocoderRig().vocoder.bandPath, BestBandPath());
@@ -201,38 +206,45 @@ TEST(BandLanes, EveryVectorPathRendersExactlyAsTheScalarBands) {
 
 // ---- One band's lanes fed what the engine never passes on ----
 
-// Runs four fixed-band synthesis filters, made by makePair(lane), over the
-// carrier on every vector path and compares them with BandPassPair::Step.
+// Runs the synthesis filters of four fixed bands, made by makePair(lane),
+// over the carrier on every vector path and compares them with
+// BandPassPair::Step.
 template <class MakePair>
 void ExpectFixedLanesFollowScalar(const std::vector<double>& carrier, MakePair makePair) {
+  constexpr int kBands = 4;
   const int count = static_cast<int>(carrier.size() / 2);
   const std::vector<double> modulator(carrier.size(), 0.0);
   for (BandPath path : VectorPaths()) {
-    BandPassPair reference[4], lanes[4];
-    for (int l = 0; l < 4; ++l) reference[l] = lanes[l] = makePair(l);
+    BandPassPair reference[2 * kBands], lanes[2 * kBands];
+    for (int l = 0; l < 2 * kBands; ++l) reference[l] = lanes[l] = makePair(l);
     std::vector<double> expected(carrier.size(), 0.0), actual(carrier.size(), 0.0);
-    std::vector<double> envelopes(4 * carrier.size());
+    std::vector<double> envelopes(2 * kBands * carrier.size());
     const BandPiece piece{modulator.data(), actual.data(), count, 1.0, 0.0, 10.0, true};
     AccentRelay accent{nullptr, 0, envelopes.data(), 0.0};
     const bool tame = PairsAreTame(carrier.data(), count);
-    const BandUnit first{{}, {}, {&lanes[0], &lanes[1]}, carrier.data(), true, tame};
-    const BandUnit second{{}, {}, {&lanes[2], &lanes[3]}, carrier.data(), true, tame};
-    if (path == BandPath::kAvx) {
-      RunBandPairAvx(first, second, piece, accent);
+    BandUnit units[kBands];
+    const BandUnit* bands[kBands];
+    for (int k = 0; k < kBands; ++k) {
+      units[k] = {{}, {}, {&lanes[2 * k], &lanes[2 * k + 1]}, carrier.data(), true, tame};
+      bands[k] = &units[k];
+    }
+    if (path == BandPath::kAvx512) {
+      RunBandQuadAvx512(bands, piece, accent);
+    } else if (path == BandPath::kAvx) {
+      RunBandPairAvx(units[0], units[1], piece, accent);
+      RunBandPairAvx(units[2], units[3], piece, accent);
     } else {
-      RunBandSse2(first, piece, accent);
-      RunBandSse2(second, piece, accent);
+      for (const BandUnit& unit : units) RunBandSse2(unit, piece, accent);
     }
     for (int i = 0; i < count; ++i) {
       for (int ch = 0; ch < 2; ++ch) {
-        double& out = expected[2 * i + ch];
-        out += reference[ch].Step(carrier[2 * i + ch]);
-        out += reference[2 + ch].Step(carrier[2 * i + ch]);
+        for (int k = 0; k < kBands; ++k)
+          expected[2 * i + ch] += reference[2 * k + ch].Step(carrier[2 * i + ch]);
       }
     }
     for (int i = 0; i < 2 * count; ++i)
       ASSERT_TRUE(SameBits(expected[i], actual[i])) << BandPathName(path) << " at " << i;
-    for (int l = 0; l < 4; ++l) EXPECT_TRUE(SamePair(reference[l], lanes[l])) << l;
+    for (int l = 0; l < 2 * kBands; ++l) EXPECT_TRUE(SamePair(reference[l], lanes[l])) << l;
   }
 }
 
@@ -255,7 +267,7 @@ TEST(BandLanes, FilterLanesFollowTheScalarNanAndClampRules) {
   for (size_t i = 0; i < carrier.size(); ++i) carrier[i] = odd[(i + i / 23) % std::size(odd)];
   ExpectFixedLanesFollowScalar(carrier, [](int lane) {
     BandPassPair pair = TunedPair(lane);
-    if (lane == 3) pair.gain = 0.0;  // a silent band meets infinities: inf * 0
+    if (lane % 4 == 3) pair.gain = 0.0;  // a silent band meets infinities: inf * 0
     return pair;
   });
 }
@@ -268,8 +280,8 @@ TEST(BandLanes, TameInputThroughUnsafeFiltersFollowsTheScalarRules) {
   ASSERT_TRUE(PairsAreTame(carrier.data(), 200));
   ExpectFixedLanesFollowScalar(carrier, [](int lane) {
     BandPassPair pair = TunedPair(lane);
-    if (lane == 1) pair.gain = kNaN;
-    if (lane == 2) pair.c1Second = kInf;
+    if (lane % 4 == 1) pair.gain = kNaN;
+    if (lane % 4 == 2) pair.c1Second = kInf;
     return pair;
   });
 }

@@ -85,7 +85,7 @@ TEST(VocoderAllocation, FullLoadProcessingAllocatesNothing) {
 }
 
 TEST(VocoderAllocation, EveryBandPathAllocatesNothing) {
-  for (BandPath path : {BandPath::kScalar, BandPath::kSse2, BandPath::kAvx}) {
+  for (BandPath path : {BandPath::kScalar, BandPath::kSse2, BandPath::kAvx, BandPath::kAvx512}) {
     if (!BandPathAvailable(path)) continue;
     VocoderRig rig(48000.0);
     rig.vocoder.bandPath = path;
