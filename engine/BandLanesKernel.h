@@ -11,7 +11,6 @@
 // clamps and NaN rules are masks, never branches.
 
 #include <cmath>
-#include <initializer_list>
 
 #include "engine/BandLanes.h"
 
@@ -85,6 +84,20 @@ struct PairLanes {
     Scatter<S>(pairs, &BandPassPair::y1Second, y1b);
     Scatter<S>(pairs, &BandPassPair::y2Second, y2b);
     Scatter<S>(pairs, &BandPassPair::offset, d);
+  }
+
+  // Whether these lanes can take the tame path: numbers that keep every
+  // result finite for tame input, so that no NaN can arise, and a first
+  // section whose input state was tame input too.
+  bool Tame() const {
+    const V four = S::Set1(4.0);
+    const auto coefficients =
+        S::Both(S::Both(S::Both(S::Less(S::Abs(b0a), four), S::Less(S::Abs(c1a), four)),
+                        S::Both(S::Less(S::Abs(c2a), four), S::Less(S::Abs(b0b), four))),
+                S::Both(S::Less(S::Abs(c1b), four), S::Less(S::Abs(c2b), four)));
+    const auto rest =
+        S::Both(S::Less(S::Abs(gain), S::Set1(1e100)), S::Less(S::Abs(x1a), S::Set1(kTameLevel)));
+    return S::All(S::Both(coefficients, rest));
   }
 
   template <bool kTame>
@@ -195,29 +208,14 @@ inline void AddPendingAccent(double& sum, const double* pending, int lanes) {
   for (int k = 0; k < lanes; ++k) sum += pending[k];
 }
 
-// Whether the pairs can take the tame path: coefficients that keep every
-// result finite for tame input, so that no NaN can arise in their lanes, and
-// a first-section input state that was tame input too.
-template <class S>
-bool PairsAreTame(BandPassPair* const pairs[S::kLanes]) {
-  for (int l = 0; l < S::kLanes; ++l) {
-    const BandPassPair& p = *pairs[l];
-    for (double c : {p.b0First, p.c1First, p.c2First, p.b0Second, p.c1Second, p.c2Second}) {
-      if (!(std::fabs(c) < 4.0)) return false;
-    }
-    if (!(std::fabs(p.gain) < 1e100) || !(std::fabs(p.x1First) <= kTameLevel)) return false;
-  }
-  return true;
-}
-
 template <class S, bool kTame>
-void RunFixedBands(const BandLanes<S>& lanes, const BandPiece& piece, AccentRelay& accent) {
+void RunFixedBands(const BandLanes<S>& lanes, PairLanes<S> synthesis, const BandPiece& piece,
+                   AccentRelay& accent) {
   const int count = piece.count;
   double* out = piece.outputPairs;
   const double* pending = accent.previous;
   const int pendingLanes = accent.previousLanes;
   double sum = accent.sum;
-  PairLanes<S> synthesis(lanes.synthesis);
   for (int i = 0; i < count; ++i) {
     S::AddToPair(out + 2 * i, synthesis.template Step<kTame>(S::Carrier(lanes.carrierPairs, i)));
     AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
@@ -228,7 +226,8 @@ void RunFixedBands(const BandLanes<S>& lanes, const BandPiece& piece, AccentRela
 }
 
 template <class S, bool kTame>
-void RunVocodedBands(const BandLanes<S>& lanes, const BandPiece& piece, AccentRelay& accent) {
+void RunVocodedBands(const BandLanes<S>& lanes, PairLanes<S> analysis, PairLanes<S> synthesis,
+                     const BandPiece& piece, AccentRelay& accent) {
   using V = Vec<S>;
   const int count = piece.count;
   double* out = piece.outputPairs;
@@ -240,9 +239,7 @@ void RunVocodedBands(const BandLanes<S>& lanes, const BandPiece& piece, AccentRe
   const V limit = S::Set1(piece.limit);
   const V zero = S::Set1(0.0);
   double* envelopes = accent.current;
-  PairLanes<S> analysis(lanes.analysis);
   LowpassLanes<S> smoothing(lanes.envelope);
-  PairLanes<S> synthesis(lanes.synthesis);
   for (int i = 0; i < count; ++i) {
     const V band = analysis.template Step<kTame>(S::Modulator(piece.modulatorPairs, i));
     const V h = S::Mul(smoothing.Step(S::Abs(band)), mic);
@@ -275,17 +272,21 @@ bool CarriersAreTame(const BandUnit* const bands[S::kBands]) {
 template <class S>
 void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece, AccentRelay& accent) {
   const BandLanes<S> lanes = LanesOf<S>(bands);
-  const bool carriersTame = CarriersAreTame<S>(bands) && PairsAreTame<S>(lanes.synthesis);
+  const PairLanes<S> synthesis(lanes.synthesis);
+  const bool carriersTame = CarriersAreTame<S>(bands) && synthesis.Tame();
   if (bands[0]->fixed) {
     if (carriersTame) {
-      RunFixedBands<S, true>(lanes, piece, accent);
+      RunFixedBands<S, true>(lanes, synthesis, piece, accent);
     } else {
-      RunFixedBands<S, false>(lanes, piece, accent);
+      RunFixedBands<S, false>(lanes, synthesis, piece, accent);
     }
-  } else if (carriersTame && piece.modulatorTame && PairsAreTame<S>(lanes.analysis)) {
-    RunVocodedBands<S, true>(lanes, piece, accent);
+    return;
+  }
+  const PairLanes<S> analysis(lanes.analysis);
+  if (carriersTame && piece.modulatorTame && analysis.Tame()) {
+    RunVocodedBands<S, true>(lanes, analysis, synthesis, piece, accent);
   } else {
-    RunVocodedBands<S, false>(lanes, piece, accent);
+    RunVocodedBands<S, false>(lanes, analysis, synthesis, piece, accent);
   }
 }
 

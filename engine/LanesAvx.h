@@ -48,6 +48,8 @@ struct AvxLanes {
   // v limited to [-limit, limit]; a NaN lane becomes -limit.
   static V ClampMagnitude(V v, V limit) { return Min(Max(v, Negate(limit)), limit); }
   static V Finite(V a) { return Less(Abs(a), Set1(__builtin_inf())); }
+  static V Both(V a, V b) { return _mm256_and_pd(a, b); }
+  static bool All(V mask) { return _mm256_movemask_pd(mask) == 0xF; }
   // a where the mask holds, +0 elsewhere.
   static V Keep(V a, V mask) { return And(a, mask); }
   static V And(V a, V b) { return _mm256_and_pd(a, b); }

@@ -44,6 +44,8 @@ struct Avx512Lanes {
   static V ClampMagnitude(V v, V limit) { return _mm512_range_pd(v, limit, 0x2); }
   // Not NaN (quiet 0x01, signalling 0x80) nor infinite (0x08, 0x10).
   static M Finite(V a) { return _knot_mask8(_mm512_fpclass_pd_mask(a, 0x99)); }
+  static M Both(M a, M b) { return _kand_mask8(a, b); }
+  static bool All(M mask) { return mask == 0xFF; }
   // a where the mask holds, +0 elsewhere.
   static V Keep(V a, M mask) { return _mm512_maskz_mov_pd(mask, a); }
   // mask ? a : b, lane by lane.
