@@ -1,7 +1,5 @@
 #include "engine/BandLanes.h"
 
-#include <cmath>
-
 namespace {
 
 // These also check that the operating system saves the registers.
@@ -33,12 +31,6 @@ bool BandPathAvailable(BandPath path) noexcept {
     }
   }
   return false;
-}
-
-bool PairsAreTame(const double* pairs, int count) noexcept {
-  bool tame = true;
-  for (int k = 0; k < 2 * count; ++k) tame &= std::fabs(pairs[k]) <= kTameLevel;
-  return tame;
 }
 
 BandPath BestBandPath() noexcept {

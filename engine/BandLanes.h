@@ -43,7 +43,7 @@ struct BandPiece {
   bool modulatorTame;  // see PairsAreTame
 };
 
-// Input within this level (half the filters' state range) is tame: it is not
+// Input below this level (half the filters' state range) is tame: it is not
 // NaN, and neither it nor a state holding it plus the offset reaches a clamp.
 constexpr double kTameLevel = 0.5 * BandPassPair::kStateLimit;
 

@@ -8,3 +8,12 @@ void RunBandSse2(const BandUnit& band, const BandPiece& piece, AccentRelay& acce
   const BandUnit* const bands[1] = {&band};
   RunBands<Sse2Lanes>(bands, piece, accent);
 }
+
+bool PairsAreTame(const double* pairs, int count) noexcept {
+  using S = Sse2Lanes;
+  const S::V level = S::Set1(kTameLevel);
+  S::V tame = S::Less(S::Set1(0.0), level);
+  for (int i = 0; i < count; ++i)
+    tame = S::Both(tame, S::Less(S::Abs(S::Load(pairs + 2 * i)), level));
+  return S::All(tame);
+}
