@@ -87,8 +87,9 @@ struct PairLanes {
   }
 
   // Whether these lanes can take the tame path: numbers that keep every
-  // result finite for tame input, so that no NaN can arise, and a first
-  // section whose input state was tame input too.
+  // result finite for tame input, so that no NaN can arise, a first section
+  // whose input state was tame input too, and the second section's input
+  // states equal to the first's output states, as Step always leaves them.
   bool Tame() const {
     const V four = S::Set1(4.0);
     const auto coefficients =
@@ -97,7 +98,8 @@ struct PairLanes {
                 S::Both(S::Less(S::Abs(c1b), four), S::Less(S::Abs(c2b), four)));
     const auto rest =
         S::Both(S::Less(S::Abs(gain), S::Set1(1e100)), S::Less(S::Abs(x1a), S::Set1(kTameLevel)));
-    return S::All(S::Both(coefficients, rest));
+    const auto shared = S::Both(S::Equal(x1b, y1a), S::Equal(x2b, y2a));
+    return S::All(S::Both(S::Both(coefficients, rest), shared));
   }
 
   template <bool kTame>
@@ -113,12 +115,14 @@ struct PairLanes {
     y2a = ClampNumber<S>(y1);
     y1a = kTame ? ClampNumber<S>(u) : ClampState<S>(u);
 
-    const V x1s = S::Add(x1b, d);
-    const V x2s = S::Add(x2b, d);
+    // The second section's input states are the same clamps of the same
+    // values as the first's output states, so on the tame path (which checks
+    // that) their shifted values are y1 and y2.
+    const V x2s = kTame ? y2 : S::Add(x2b, d);
     const V y1s = S::Add(y1b, d);
     const V y2s = S::Add(y2b, d);
     const V v = S::Add(S::Add(S::Mul(c1b, y1s), S::Mul(c2b, y2s)), S::Mul(b0b, S::Sub(u, x2s)));
-    x2b = ClampNumber<S>(x1s);
+    x2b = kTame ? y2a : ClampNumber<S>(S::Add(x1b, d));
     x1b = y1a;  // the same clamp of u
     y2b = ClampNumber<S>(y1s);
     y1b = kTame ? ClampNumber<S>(v) : ClampState<S>(v);

@@ -56,6 +56,7 @@ struct AvxLanes {
   static V Negate(V a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
   static V Abs(V a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
   static V Ordered(V a) { return _mm256_cmp_pd(a, a, _CMP_ORD_Q); }
+  static V Equal(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
   static V Less(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LT_OS); }
   static V Greater(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GT_OS); }
   static V GreaterOrEqual(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GE_OS); }

@@ -36,6 +36,7 @@ struct Avx512Lanes {
   static V Negate(V a) { return _mm512_xor_pd(a, _mm512_set1_pd(-0.0)); }
   static V Abs(V a) { return _mm512_andnot_pd(_mm512_set1_pd(-0.0), a); }
   static M Ordered(V a) { return _mm512_cmp_pd_mask(a, a, _CMP_ORD_Q); }
+  static M Equal(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
   static M Less(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OS); }
   static M Greater(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OS); }
   static M GreaterOrEqual(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OS); }

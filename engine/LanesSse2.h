@@ -47,6 +47,7 @@ struct Sse2Lanes {
   static V Negate(V a) { return _mm_xor_pd(a, _mm_set1_pd(-0.0)); }
   static V Abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
   static V Ordered(V a) { return _mm_cmpord_pd(a, a); }
+  static V Equal(V a, V b) { return _mm_cmpeq_pd(a, b); }
   static V Less(V a, V b) { return _mm_cmplt_pd(a, b); }
   static V Greater(V a, V b) { return _mm_cmpgt_pd(a, b); }
   static V GreaterOrEqual(V a, V b) { return _mm_cmpge_pd(a, b); }
