@@ -33,6 +33,12 @@ bool BandPathAvailable(BandPath path) noexcept {
   return false;
 }
 
+void AddEnvelopes(double& sum, const double* envelopes, int lanes, int count) noexcept {
+  for (int l = 0; l < lanes; ++l) {
+    for (int i = 0; i < count; ++i) sum += envelopes[i * lanes + l];
+  }
+}
+
 BandPath BestBandPath() noexcept {
   if (BandPathAvailable(BandPath::kAvx512)) return BandPath::kAvx512;
   return BandPathAvailable(BandPath::kAvx) ? BandPath::kAvx : BandPath::kSse2;

@@ -53,14 +53,17 @@ bool PairsAreTame(const double* pairs, int count) noexcept;
 
 // The accent sum runs through each band's envelopes in band, channel, sample
 // order: one long chain of additions. Each call adds the previous band's
-// envelopes while it computes its own, which it leaves lane after lane in
-// `current` (count values per lane) for the next call.
+// envelopes while it computes its own, which it leaves sample after sample
+// in `current` (one value per lane each) for the next call.
 struct AccentRelay {
   const double* previous;
   int previousLanes;
   double* current;
   double sum;
 };
+
+// Adds envelopes left as in AccentRelay to sum, lane after lane.
+void AddEnvelopes(double& sum, const double* envelopes, int lanes, int count) noexcept;
 
 // Adds one band's output to piece.outputPairs.
 void RunBandSse2(const BandUnit& band, const BandPiece& piece, AccentRelay& accent) noexcept;

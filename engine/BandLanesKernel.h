@@ -207,22 +207,41 @@ BandLanes<S> LanesOf(const BandUnit* const bands[S::kBands]) {
   return lanes;
 }
 
-// Adds the previous band's envelopes, lanes at a time, to the accent sum.
-inline void AddPendingAccent(double& sum, const double* pending, int lanes) {
-  for (int k = 0; k < lanes; ++k) sum += pending[k];
-}
+// Reads the previous call's envelopes (AccentRelay) lane after lane into the
+// accent sum, `lanes` values at a time.
+struct PendingAccent {
+  explicit PendingAccent(const AccentRelay& accent, int count)
+      : first(accent.previous),
+        next(accent.previous),
+        lanes(accent.previousLanes),
+        count(count),
+        left(count) {}
+  void AddTo(double& sum) {
+    for (int k = 0; k < lanes; ++k) {
+      sum += *next;
+      next += lanes;
+      if (--left == 0) {
+        next = first + ++lane;
+        left = count;
+      }
+    }
+  }
+
+  const double* first;
+  const double* next;
+  int lanes, count, left, lane = 0;
+};
 
 template <class S, bool kTame>
 void RunFixedBands(const BandLanes<S>& lanes, PairLanes<S> synthesis, const BandPiece& piece,
                    AccentRelay& accent) {
   const int count = piece.count;
   double* out = piece.outputPairs;
-  const double* pending = accent.previous;
-  const int pendingLanes = accent.previousLanes;
+  PendingAccent pending(accent, count);
   double sum = accent.sum;
   for (int i = 0; i < count; ++i) {
     S::AddToPair(out + 2 * i, synthesis.template Step<kTame>(S::Carrier(lanes.carrierPairs, i)));
-    AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
+    pending.AddTo(sum);
   }
   synthesis.Save();
   accent.sum = sum;
@@ -235,8 +254,7 @@ void RunVocodedBands(const BandLanes<S>& lanes, PairLanes<S> analysis, PairLanes
   using V = Vec<S>;
   const int count = piece.count;
   double* out = piece.outputPairs;
-  const double* pending = accent.previous;
-  const int pendingLanes = accent.previousLanes;
+  PendingAccent pending(accent, count);
   double sum = accent.sum;
   const V mic = S::Set1(piece.micLevel);
   const V bias = S::Set1(piece.bias);
@@ -247,13 +265,13 @@ void RunVocodedBands(const BandLanes<S>& lanes, PairLanes<S> analysis, PairLanes
   for (int i = 0; i < count; ++i) {
     const V band = analysis.template Step<kTame>(S::Modulator(piece.modulatorPairs, i));
     const V h = S::Mul(smoothing.Step(S::Abs(band)), mic);
-    S::Split(h, [&](int l, double value) { envelopes[l * count + i] = value; });
+    S::Store(envelopes + S::kLanes * i, h);
     const V s = S::Add(h, bias);
     const V envelope =
         S::Select(S::GreaterOrEqual(s, limit), limit, S::Keep(s, S::Greater(s, zero)));
     const V carried = synthesis.template Step<kTame>(S::Carrier(lanes.carrierPairs, i));
     S::AddToPair(out + 2 * i, S::Mul(carried, envelope));
-    AddPendingAccent(sum, pending + pendingLanes * i, pendingLanes);
+    pending.AddTo(sum);
   }
   analysis.Save();
   smoothing.Save();

@@ -27,6 +27,7 @@ struct Avx512Lanes {
       lane(2 * k + 1, _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair)));
     }
   }
+  static void Store(double* p, V v) { _mm512_storeu_pd(p, v); }
   static V Set1(double x) { return _mm512_set1_pd(x); }
   static V Add(V a, V b) { return _mm512_add_pd(a, b); }
   static V Sub(V a, V b) { return _mm512_sub_pd(a, b); }

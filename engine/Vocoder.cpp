@@ -613,7 +613,7 @@ void Vocoder::ProcessBandLanes(int count, int carrierBands, bool noiseBands) noe
     accent.current = accent.current == envelopes[0] ? envelopes[1] : envelopes[0];
   }
   // The last band's envelopes end the chain.
-  for (int k = 0; k < accent.previousLanes * count; ++k) accent.sum += accent.previous[k];
+  AddEnvelopes(accent.sum, accent.previous, accent.previousLanes, count);
   accentSum = accent.sum;
   for (int i = 0; i < count; ++i) {
     vocoderBuf[0][i] = outputPairs[2 * i];
