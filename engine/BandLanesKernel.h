@@ -74,13 +74,16 @@ struct PairLanes {
     d = Gather<S>(p, &BandPassPair::offset);
   }
 
+  // After tame steps the second section's input states are the first's
+  // output states (see Step).
+  template <bool kTame>
   void Save() const {
     Scatter<S>(pairs, &BandPassPair::x1First, x1a);
     Scatter<S>(pairs, &BandPassPair::x2First, x2a);
     Scatter<S>(pairs, &BandPassPair::y1First, y1a);
     Scatter<S>(pairs, &BandPassPair::y2First, y2a);
-    Scatter<S>(pairs, &BandPassPair::x1Second, x1b);
-    Scatter<S>(pairs, &BandPassPair::x2Second, x2b);
+    Scatter<S>(pairs, &BandPassPair::x1Second, kTame ? y1a : x1b);
+    Scatter<S>(pairs, &BandPassPair::x2Second, kTame ? y2a : x2b);
     Scatter<S>(pairs, &BandPassPair::y1Second, y1b);
     Scatter<S>(pairs, &BandPassPair::y2Second, y2b);
     Scatter<S>(pairs, &BandPassPair::offset, d);
@@ -117,13 +120,15 @@ struct PairLanes {
 
     // The second section's input states are the same clamps of the same
     // values as the first's output states, so on the tame path (which checks
-    // that) their shifted values are y1 and y2.
+    // that) their shifted values are y1 and y2, and they are not kept apart.
     const V x2s = kTame ? y2 : S::Add(x2b, d);
     const V y1s = S::Add(y1b, d);
     const V y2s = S::Add(y2b, d);
     const V v = S::Add(S::Add(S::Mul(c1b, y1s), S::Mul(c2b, y2s)), S::Mul(b0b, S::Sub(u, x2s)));
-    x2b = kTame ? y2a : ClampNumber<S>(S::Add(x1b, d));
-    x1b = y1a;  // the same clamp of u
+    if (!kTame) {
+      x2b = ClampNumber<S>(S::Add(x1b, d));
+      x1b = y1a;  // the same clamp of u
+    }
     y2b = ClampNumber<S>(y1s);
     y1b = kTame ? ClampNumber<S>(v) : ClampState<S>(v);
 
@@ -243,7 +248,7 @@ void RunFixedBands(const BandLanes<S>& lanes, PairLanes<S> synthesis, const Band
     S::AddToPair(out + 2 * i, synthesis.template Step<kTame>(S::Carrier(lanes.carrierPairs, i)));
     pending.AddTo(sum);
   }
-  synthesis.Save();
+  synthesis.template Save<kTame>();
   accent.sum = sum;
   accent.previousLanes = 0;
 }
@@ -273,9 +278,9 @@ void RunVocodedBands(const BandLanes<S>& lanes, PairLanes<S> analysis, PairLanes
     S::AddToPair(out + 2 * i, S::Mul(carried, envelope));
     pending.AddTo(sum);
   }
-  analysis.Save();
+  analysis.template Save<kTame>();
   smoothing.Save();
-  synthesis.Save();
+  synthesis.template Save<kTame>();
   accent.sum = sum;
   accent.previous = envelopes;
   accent.previousLanes = S::kLanes;
