@@ -222,6 +222,22 @@ struct PendingAccent {
         count(count),
         left(count) {}
   void AddTo(double& sum) {
+    // Mostly all of them lie in one lane: `lanes` apart, in one unrolled run.
+    if (left > lanes) {
+      switch (lanes) {
+        case 2:
+          AddRun<2>(sum);
+          return;
+        case 4:
+          AddRun<4>(sum);
+          return;
+        case 8:
+          AddRun<8>(sum);
+          return;
+        default:
+          break;
+      }
+    }
     for (int k = 0; k < lanes; ++k) {
       sum += *next;
       next += lanes;
@@ -230,6 +246,13 @@ struct PendingAccent {
         left = count;
       }
     }
+  }
+
+  template <int kLanes>
+  void AddRun(double& sum) {
+    for (int k = 0; k < kLanes; ++k) sum += next[k * kLanes];
+    next += kLanes * kLanes;
+    left -= kLanes;
   }
 
   const double* first;
