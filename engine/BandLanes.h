@@ -5,9 +5,8 @@
 
 // The band loop in SIMD registers: the two channels of a band share one
 // 128-bit vector (SSE2), two bands share one 256-bit vector (AVX), four bands
-// one 512-bit vector (AVX-512). Every lane
-// performs the scalar band code's operations in the same order, so the output
-// is bit-identical to it.
+// one 512-bit vector (AVX-512). Every lane performs the scalar band code's
+// operations in the same order, so the output is bit-identical to it.
 
 enum class BandPath { kScalar, kSse2, kAvx, kAvx512 };
 

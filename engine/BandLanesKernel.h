@@ -10,8 +10,6 @@
 // Each lane repeats the scalar code's operations in the same order; the
 // clamps and NaN rules are masks, never branches.
 
-#include <cmath>
-
 #include "engine/BandLanes.h"
 
 namespace {
