@@ -28,12 +28,12 @@ VoiceVec<S> VoiceLanes(Voice* const* voices, int n, int first, double Voice::*fi
   return S::Make([&](int l) { return first + l < n ? voices[first + l]->*field : 0.0; });
 }
 
-// Renders up to VoicesPerGroup<S>() sounding voices, adding to out.
-template <class S>
+// Renders up to kVectors * S::kLanes sounding voices, adding to out.
+template <class S, int kVectors>
 void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
   using V = VoiceVec<S>;
   constexpr int kLanes = S::kLanes;
-  constexpr int kVoices = VoicesPerGroup<S>();
+  constexpr int kVoices = kVectors * kLanes;
   constexpr uint32_t kPhaseMask = (1u << kVoicePhaseBits) - 1u;
   const double* table[kVoices];
   uint32_t increment[kVoices], phase[kVoices];
@@ -45,9 +45,8 @@ void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
     increment[k] = k < n ? static_cast<uint32_t>(voice.increment) : 0u;
     phase[k] = voice.phase & kPhaseMask;
   }
-  V level[kVoiceVectors], target[kVoiceVectors], coefficient[kVoiceVectors],
-      amplitude[kVoiceVectors];
-  for (int g = 0; g < kVoiceVectors; ++g) {
+  V level[kVectors], target[kVectors], coefficient[kVectors], amplitude[kVectors];
+  for (int g = 0; g < kVectors; ++g) {
     level[g] = VoiceLanes<S>(voices, n, g * kLanes, &Voice::level);
     target[g] = VoiceLanes<S>(voices, n, g * kLanes, &Voice::target);
     coefficient[g] = VoiceLanes<S>(voices, n, g * kLanes, &Voice::coefficient);
@@ -77,7 +76,7 @@ void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
   for (; i + kLanes <= count; i += kLanes) {
     V sum = S::Load(out + i);
 #pragma GCC unroll 4
-    for (int g = 0; g < kVoiceVectors; ++g) {
+    for (int g = 0; g < kVectors; ++g) {
       V block[kLanes];
 #pragma GCC unroll 4
       for (int t = 0; t < kLanes; ++t) block[t] = step(g);
@@ -90,14 +89,14 @@ void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
     S::Store(out + i, sum);
   }
   for (; i < count; ++i) {
-    for (int g = 0; g < kVoiceVectors; ++g) {
+    for (int g = 0; g < kVectors; ++g) {
       S::Split(step(g), [&](int l, double value) {
         if (g * kLanes + l < n) out[i] += value;
       });
     }
   }
 
-  for (int g = 0; g < kVoiceVectors; ++g) {
+  for (int g = 0; g < kVectors; ++g) {
     S::Split(level[g], [&](int l, double value) {
       const int k = g * kLanes + l;
       if (k >= n) return;
@@ -108,20 +107,119 @@ void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
   }
 }
 
-// RenderVoices with the sounding voices in groups of lanes.
+// A group in as few vectors as its voices need.
+template <class S>
+void RenderVoiceGroup(Voice* const* voices, int n, double* out, int count) {
+  static_assert(kVoiceVectors == 4, "one case for every vector count");
+  switch ((n + S::kLanes - 1) / S::kLanes) {
+    case 1:
+      RenderVoiceGroup<S, 1>(voices, n, out, count);
+      break;
+    case 2:
+      RenderVoiceGroup<S, 2>(voices, n, out, count);
+      break;
+    case 3:
+      RenderVoiceGroup<S, 3>(voices, n, out, count);
+      break;
+    default:
+      RenderVoiceGroup<S, 4>(voices, n, out, count);
+      break;
+  }
+}
+
+// A held voice whose envelope has reached 1 stays there: each step gives
+// (10/9 - 1) * coefficient + 1, at least 1 for any coefficient from 0 to
+// +inf, which the clamp makes 1 again. Its samples are then its amplitude
+// times its table, and nothing ties one sample to the last but the phase.
+inline bool EnvelopeSettled(const Voice& voice) {
+  return voice.level == 1.0 && voice.target == kVoiceAttackTarget && voice.coefficient >= 0.0;
+}
+
+// Adds kCount settled voices, one after another for every sample as
+// RenderVoice adds them, a vector of samples at a time.
+template <class S, int kCount>
+void RenderSettledVoices(Voice* const* voices, double* out, int count) {
+  using V = VoiceVec<S>;
+  constexpr int kLanes = S::kLanes;
+  constexpr int kShift = 32 - kVoicePhaseBits;
+  const double* table[kCount];
+  uint32_t phase[kCount], increment[kCount];
+  double amplitude[kCount];
+  for (int k = 0; k < kCount; ++k) {
+    table[k] = voices[k]->table;
+    phase[k] = voices[k]->phase << kShift;
+    increment[k] = static_cast<uint32_t>(voices[k]->increment) << kShift;
+    amplitude[k] = 1.0 * voices[k]->amplitude;  // level times amplitude
+  }
+  auto sample = [&](int k, uint32_t p) { return table[k][p >> (16 + kShift)]; };
+  int i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    V sum = S::Load(out + i);
+#pragma GCC unroll 4
+    for (int k = 0; k < kCount; ++k) {
+      const uint32_t p = phase[k], step = increment[k];
+      const V w = S::Make([&](int l) { return sample(k, p + static_cast<uint32_t>(l) * step); });
+      phase[k] = p + kLanes * step;
+      sum = S::Add(sum, S::Mul(S::Set1(amplitude[k]), w));
+    }
+    S::Store(out + i, sum);
+  }
+  for (; i < count; ++i) {
+    double sum = out[i];
+    for (int k = 0; k < kCount; ++k) {
+      sum += amplitude[k] * sample(k, phase[k]);
+      phase[k] += increment[k];
+    }
+    out[i] = sum;
+  }
+  for (int k = 0; k < kCount; ++k) voices[k]->phase = phase[k] >> kShift;
+}
+
+template <class S>
+void RenderSettledVoices(Voice* const* voices, int n, double* out, int count) {
+  int k = 0;
+  for (; k + 4 <= n; k += 4) RenderSettledVoices<S, 4>(voices + k, out, count);
+  switch (n - k) {
+    case 3:
+      RenderSettledVoices<S, 3>(voices + k, out, count);
+      break;
+    case 2:
+      RenderSettledVoices<S, 2>(voices + k, out, count);
+      break;
+    case 1:
+      RenderSettledVoices<S, 1>(voices + k, out, count);
+      break;
+    default:
+      break;
+  }
+}
+
+// RenderVoices with the sounding voices in groups of lanes, settled voices
+// and the others in separate runs; each run ends where the other kind
+// begins, so the voices are always added in their order.
 template <class S>
 void RenderVoiceLanes(Voice* voices, int numVoices, double* out, int count) {
-  Voice* sounding[VoicesPerGroup<S>()];
-  int waiting = 0;
-  for (int v = 0; v < numVoices; ++v) {
-    if (!voices[v].active || voices[v].table == nullptr) continue;
-    sounding[waiting++] = &voices[v];
-    if (waiting == VoicesPerGroup<S>()) {
-      RenderVoiceGroup<S>(sounding, waiting, out, count);
-      waiting = 0;
+  Voice* waiting[VoicesPerGroup<S>()];
+  int n = 0;
+  bool settled = false;
+  auto flush = [&] {
+    if (settled) {
+      RenderSettledVoices<S>(waiting, n, out, count);
+    } else {
+      RenderVoiceGroup<S>(waiting, n, out, count);
     }
+    n = 0;
+  };
+  for (int v = 0; v < numVoices; ++v) {
+    Voice& voice = voices[v];
+    if (!voice.active || voice.table == nullptr) continue;
+    const bool voiceSettled = EnvelopeSettled(voice);
+    if (n > 0 && settled != voiceSettled) flush();
+    if (n == 0) settled = voiceSettled;
+    waiting[n++] = &voice;
+    if (n == VoicesPerGroup<S>()) flush();
   }
-  if (waiting > 0) RenderVoiceGroup<S>(sounding, waiting, out, count);
+  if (n > 0) flush();
 }
 
 }  // namespace

@@ -298,7 +298,9 @@ TEST(WavetableForStep, EqualsScalingTheStepDownToOne) {
 // The voices rendered together, on every path, must sum exactly as one after
 // another: the same samples, the same states, inactive voices skipped, groups
 // filled or not, pieces longer than a group keeps aside, levels clamped at
-// both ends.
+// both ends, held voices at full level (alone, in runs and among others)
+// beside voices at full level that are released or whose coefficient is NaN
+// or infinite.
 TEST(RenderVoices, EveryPathMatchesRenderingEachVoiceInTurn) {
   using Renderer = void (*)(Voice*, int, double*, int) noexcept;
   const std::pair<BandPath, Renderer> paths[] = {{BandPath::kScalar, RenderVoices},
@@ -312,9 +314,11 @@ TEST(RenderVoices, EveryPathMatchesRenderingEachVoiceInTurn) {
         Voice voice = StartedVoice(20 + 3 * v, 44100.0);
         voice.active = v % 5 != 3;
         voice.amplitude = 0.3 + 0.1 * v;
-        voice.level = v % 7 == 6 ? -0.0 : 0.1 * (v % 4);
-        voice.target = v % 3 == 0 ? kVoiceReleaseTarget : kVoiceAttackTarget;
-        SetVoiceParameter(voice, kAttack, 0.05 * (v % 9));
+        const bool held = (v / 4) % 2 == 0;  // runs of four at full level
+        voice.level = held || v % 7 == 2 ? 1.0 : (v % 7 == 6 ? -0.0 : 0.1 * (v % 4));
+        voice.target = !held && v % 3 == 0 ? kVoiceReleaseTarget : kVoiceAttackTarget;
+        const double oddAttack = v % 13 == 5 ? std::nan("") : -1000.0;
+        SetVoiceParameter(voice, kAttack, v % 13 == 5 || v % 13 == 8 ? oddAttack : 0.05 * (v % 9));
         SetVoiceParameter(voice, kRelease, 0.02 * (v % 6));
         SetVoiceParameter(voice, kVibratoDepth, 0.2);
         together.push_back(voice);
@@ -335,7 +339,7 @@ TEST(RenderVoices, EveryPathMatchesRenderingEachVoiceInTurn) {
           << BandPathName(path) << " " << numVoices;
       for (int v = 0; v < numVoices; ++v) {
         EXPECT_EQ(together[v].phase, inTurn[v].phase);
-        EXPECT_EQ(together[v].level, inTurn[v].level);
+        EXPECT_EQ(0, std::memcmp(&together[v].level, &inTurn[v].level, sizeof(double)));
         EXPECT_EQ(together[v].active, inTurn[v].active);
       }
     }
