@@ -69,17 +69,15 @@ int ScalingsToOne(int step) {
 }
 
 // That count only grows with the step (rounding keeps the order of products),
-// so each table's first step answers it with a few integer compares instead
-// of a chain of multiplications for every voice at every tick. Within one
-// octave of steps the count changes by at most two.
+// so each table's first step answers it, and every step's table is kept: one
+// load for every voice at every tick instead of a chain of multiplications.
 struct WavetableSteps {
   static constexpr int32_t kLargestStep = INT32_MAX >> 16;
-  static constexpr int kOctaves = 15;  // steps below 2^15
-  // first[t]: smallest step that reads table t; past the last, none does.
-  int32_t first[kNumWavetables + 1];
-  int32_t inOctave[kOctaves];  // table of step 2^m
+  uint8_t tableOfStep[kLargestStep + 1];
 
   WavetableSteps() {
+    // first[t]: smallest step that reads table t; past the last, none does.
+    int32_t first[kNumWavetables + 1];
     first[0] = 0;
     for (int t = 1; t < kNumWavetables; ++t) {
       int32_t low = first[t - 1], high = kLargestStep + 1;
@@ -94,9 +92,10 @@ struct WavetableSteps {
       first[t] = low;
     }
     first[kNumWavetables] = INT32_MAX;
-    for (int m = 0; m < kOctaves; ++m) {
-      const int t = ScalingsToOne(1 << m);
-      inOctave[m] = t < kNumWavetables - 1 ? t : kNumWavetables - 1;
+    int t = 0;
+    for (int32_t step = 0; step <= kLargestStep; ++step) {
+      while (step >= first[t + 1]) ++t;
+      tableOfStep[step] = static_cast<uint8_t>(t);
     }
   }
 };
@@ -106,13 +105,8 @@ const WavetableSteps wavetableSteps;
 }  // namespace
 
 int WavetableForStep(int32_t step) noexcept {
-  if (step < 1) return 0;
-  const int octave = 31 - __builtin_clz(static_cast<uint32_t>(step));
-  int t = wavetableSteps.inOctave[octave];
-  // Without branches: voices with different steps would mispredict them.
-  t += step >= wavetableSteps.first[t + 1] ? 1 : 0;
-  t += step >= wavetableSteps.first[t + 1] ? 1 : 0;
-  return t;
+  // Every int32_t increment >> 16 is at most the largest step.
+  return step < 1 ? 0 : wavetableSteps.tableOfStep[step];
 }
 
 namespace {
