@@ -259,7 +259,7 @@ struct PendingAccent {
 };
 
 template <class S, bool kTame>
-void RunFixedBands(const BandLanes<S>& lanes, PairLanes<S> synthesis, const BandPiece& piece,
+void RunFixedBands(const BandLanes<S>& lanes, PairLanes<S>& synthesis, const BandPiece& piece,
                    AccentRelay& accent) {
   const int count = piece.count;
   double* out = piece.outputPairs;
@@ -275,7 +275,7 @@ void RunFixedBands(const BandLanes<S>& lanes, PairLanes<S> synthesis, const Band
 }
 
 template <class S, bool kTame>
-void RunVocodedBands(const BandLanes<S>& lanes, PairLanes<S> analysis, PairLanes<S> synthesis,
+void RunVocodedBands(const BandLanes<S>& lanes, PairLanes<S>& analysis, PairLanes<S>& synthesis,
                      const BandPiece& piece, AccentRelay& accent) {
   using V = Vec<S>;
   const int count = piece.count;
@@ -320,7 +320,7 @@ bool CarriersAreTame(const BandUnit* const bands[S::kBands]) {
 template <class S>
 void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece, AccentRelay& accent) {
   const BandLanes<S> lanes = LanesOf<S>(bands);
-  const PairLanes<S> synthesis(lanes.synthesis);
+  PairLanes<S> synthesis(lanes.synthesis);
   const bool carriersTame = CarriersAreTame<S>(bands) && synthesis.Tame();
   if (bands[0]->fixed) {
     if (carriersTame) {
@@ -330,7 +330,7 @@ void RunBands(const BandUnit* const bands[S::kBands], const BandPiece& piece, Ac
     }
     return;
   }
-  const PairLanes<S> analysis(lanes.analysis);
+  PairLanes<S> analysis(lanes.analysis);
   if (carriersTame && piece.modulatorTame && analysis.Tame()) {
     RunVocodedBands<S, true>(lanes, analysis, synthesis, piece, accent);
   } else {
