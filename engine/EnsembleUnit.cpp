@@ -26,17 +26,18 @@ double TargetDelay(double depth, double sampleRate) { return (depth * 0.014 + 0.
 // Linear interpolation between the samples trunc(delay) - 1 and trunc(delay)
 // behind the write position. The delay is kept inside the line so that no
 // state, however it came about, can index outside it.
-double ReadTap(const std::vector<double>& line, int length, int write, double delay) {
+double ReadTap(const double* line, int length, int write, double delay) {
   if (!(delay >= 0.0)) delay = 0.0;
   if (delay >= length) delay = length - 1;
-  int k = write - static_cast<int>(delay);
+  const int whole = static_cast<int>(delay);
+  int k = write - whole;
   int j = k + 1;
   if (k < 0) k += length;
   if (j < 0) j += length;
   if (j >= length) j -= length;
-  const double f = delay - std::floor(delay);
-  const auto at = [&line](int i) { return line[static_cast<size_t>(i)]; };
-  return at(j) + f * (at(k) - at(j));
+  // The delay is not negative, so its whole part is its floor.
+  const double f = delay - static_cast<double>(whole);
+  return line[j] + f * (line[k] - line[j]);
 }
 
 int LineLength(double sampleRate) {
@@ -95,17 +96,77 @@ void TickEnsemble(EnsembleUnit& unit) noexcept {
   unit.rampB = (targetB - unit.delayB) * unit.rampScale;
 }
 
+namespace {
+
+// The unit's running state in locals for a run of samples, written back at
+// its end.
+struct EnsembleRun {
+  explicit EnsembleRun(EnsembleUnit& u)
+      : unit(u),
+        lineA(u.delayLineA.data()),
+        lineB(u.delayLineB.data()),
+        length(u.lineLength),
+        writeA(u.writeA),
+        writeB(u.writeB),
+        delayA(u.delayA),
+        delayB(u.delayB),
+        rampA(u.rampA),
+        rampB(u.rampB) {}
+
+  double Step(double x) {
+    const double s = unit.inputFilter.Step(x);
+    lineB[writeB] = s;
+    lineA[writeA] = s;
+    const double tapA = ReadTap(lineA, length, writeA, delayA);
+    const double tapB = ReadTap(lineB, length, writeB, delayB);
+    if (++writeA >= length) writeA = 0;
+    if (++writeB >= length) writeB = 0;
+    delayA += rampA;
+    delayB += rampB;
+    return (s + tapA + tapB) * 0.5;
+  }
+
+  void Save() const {
+    unit.writeA = writeA;
+    unit.writeB = writeB;
+    unit.delayA = delayA;
+    unit.delayB = delayB;
+  }
+
+  EnsembleUnit& unit;
+  double* lineA;
+  double* lineB;
+  int length, writeA, writeB;
+  double delayA, delayB;
+  const double rampA, rampB;
+};
+
+}  // namespace
+
 double ProcessEnsemble(EnsembleUnit& unit, double x) noexcept {
-  const int length = unit.lineLength;
-  if (length <= 0) return 0.0;
-  const double s = unit.inputFilter.Step(x);
-  unit.delayLineB[static_cast<size_t>(unit.writeB)] = s;
-  unit.delayLineA[static_cast<size_t>(unit.writeA)] = s;
-  const double tapA = ReadTap(unit.delayLineA, length, unit.writeA, unit.delayA);
-  const double tapB = ReadTap(unit.delayLineB, length, unit.writeB, unit.delayB);
-  if (++unit.writeA >= length) unit.writeA = 0;
-  if (++unit.writeB >= length) unit.writeB = 0;
-  unit.delayA += unit.rampA;
-  unit.delayB += unit.rampB;
-  return (s + tapA + tapB) * 0.5;
+  if (unit.lineLength <= 0) return 0.0;
+  EnsembleRun run(unit);
+  const double y = run.Step(x);
+  run.Save();
+  return y;
+}
+
+void ProcessEnsembles(EnsembleUnit& left, EnsembleUnit& right, double* leftSamples,
+                      double* rightSamples, int count) noexcept {
+  if (left.lineLength <= 0 || right.lineLength <= 0) {
+    for (int i = 0; i < count; ++i) {
+      leftSamples[i] = ProcessEnsemble(left, leftSamples[i]);
+      rightSamples[i] = ProcessEnsemble(right, rightSamples[i]);
+    }
+    return;
+  }
+  // Each channel's lowpass is a chain from one sample to the next; the two
+  // channels side by side overlap their chains.
+  EnsembleRun runLeft(left), runRight(right);
+  for (int i = 0; i < count; ++i) {
+    leftSamples[i] = runLeft.Step(leftSamples[i]);
+    rightSamples[i] = runRight.Step(rightSamples[i]);
+  }
+  runLeft.Save();
+  runRight.Save();
 }

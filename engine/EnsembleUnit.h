@@ -29,3 +29,7 @@ void SetEnsembleRate(EnsembleUnit& unit, int which, double rateHz);
 void TickEnsemble(EnsembleUnit& unit) noexcept;
 // One sample; 0 before the first reset.
 double ProcessEnsemble(EnsembleUnit& unit, double x) noexcept;
+// ProcessEnsemble for count samples of each channel in place, with the same
+// result.
+void ProcessEnsembles(EnsembleUnit& left, EnsembleUnit& right, double* leftSamples,
+                      double* rightSamples, int count) noexcept;

@@ -678,19 +678,15 @@ void Vocoder::Mix(double* outLeft, double* outRight, int count) noexcept {
   const double* vocoderRight = vocoderBuf[1];
   const double* modulatorLeft = modulatorBuf[0];
   const double* modulatorRight = modulatorBuf[1];
+  for (int i = 0; i < count; ++i) {
+    outLeft[i] = wet * vocoderLeft[i] + dryLeft * modulatorLeft[i];
+    outRight[i] = wet * vocoderRight[i] + dryRight * modulatorRight[i];
+  }
+  if (ensembleOn) ProcessEnsembles(ensembles[0], ensembles[1], outLeft, outRight, count);
   // Finite input can still overflow (a huge sample times the gains); the host
   // never receives anything but a number.
-  if (ensembleOn) {
-    for (int i = 0; i < count; ++i) {
-      outLeft[i] =
-          Finite(ProcessEnsemble(ensembles[0], wet * vocoderLeft[i] + dryLeft * modulatorLeft[i]));
-      outRight[i] = Finite(
-          ProcessEnsemble(ensembles[1], wet * vocoderRight[i] + dryRight * modulatorRight[i]));
-    }
-  } else {
-    for (int i = 0; i < count; ++i) {
-      outLeft[i] = Finite(wet * vocoderLeft[i] + dryLeft * modulatorLeft[i]);
-      outRight[i] = Finite(wet * vocoderRight[i] + dryRight * modulatorRight[i]);
-    }
+  for (int i = 0; i < count; ++i) {
+    outLeft[i] = Finite(outLeft[i]);
+    outRight[i] = Finite(outRight[i]);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -108,6 +109,57 @@ TEST(EnsembleUnitTest, WildStateNeverReadsOutsideTheLines) {
   }
   EnsembleUnit unit = MakeUnit(44100.0, inf, 1e300);
   for (double y : RunTicks(unit, std::vector<double>(4410, 1.0))) ASSERT_TRUE(std::isfinite(y));
+}
+
+// Both channels run in place must give what one sample at a time gives, and
+// leave the units in the same state, whatever the input and the sweep; a
+// unit without lines stays silent beside one with them.
+TEST(EnsembleUnitTest, ChannelsRunInPlaceAsSampleBySample) {
+  const double inf = std::numeric_limits<double>::infinity();
+  EnsembleUnit bySample[2] = {MakeUnit(48000.0, 0.65, 5.7), MakeUnit(48000.0, 0.4, 7.5)};
+  EnsembleUnit inPlace[2] = {bySample[0], bySample[1]};
+  std::vector<double> input[2];
+  for (size_t i = 0; i < 4000; ++i) {
+    input[0].push_back(std::sin(0.01 * i) * (i % 7 == 0 ? 3.0 : 0.4));
+    input[1].push_back(std::cos(0.03 * i) * 0.7);
+  }
+  input[0][1000] = inf;
+  input[1][2000] = std::nan("");
+  input[0][2500] = 1e200;
+  std::vector<double> expected[2], actual[2];
+  size_t start = 0;
+  for (int piece : {48, 1, 33, 7, 48, 2000, 1863}) {
+    std::vector<double> samples[2];
+    for (int ch = 0; ch < 2; ++ch) {
+      TickEnsemble(bySample[ch]);
+      TickEnsemble(inPlace[ch]);
+      samples[ch].assign(input[ch].begin() + start, input[ch].begin() + start + piece);
+      for (double x : samples[ch]) expected[ch].push_back(ProcessEnsemble(bySample[ch], x));
+    }
+    ProcessEnsembles(inPlace[0], inPlace[1], samples[0].data(), samples[1].data(), piece);
+    for (int ch = 0; ch < 2; ++ch) {
+      actual[ch].insert(actual[ch].end(), samples[ch].begin(), samples[ch].end());
+    }
+    start += static_cast<size_t>(piece);
+  }
+  ASSERT_EQ(start, input[0].size());
+  for (int ch = 0; ch < 2; ++ch) {
+    ASSERT_EQ(expected[ch].size(), actual[ch].size());
+    EXPECT_EQ(0, std::memcmp(expected[ch].data(), actual[ch].data(),
+                             sizeof(double) * expected[ch].size()));
+    EXPECT_EQ(bySample[ch].writeA, inPlace[ch].writeA);
+    EXPECT_EQ(bySample[ch].writeB, inPlace[ch].writeB);
+    EXPECT_EQ(bySample[ch].delayA, inPlace[ch].delayA);
+    EXPECT_EQ(bySample[ch].delayB, inPlace[ch].delayB);
+    EXPECT_EQ(bySample[ch].delayLineA, inPlace[ch].delayLineA);
+  }
+
+  EnsembleUnit unreset;
+  std::vector<double> left(5, 1.0), right(5, 1.0), expectedLeft(5);
+  for (int i = 0; i < 5; ++i) expectedLeft[i] = ProcessEnsemble(bySample[0], 1.0);
+  ProcessEnsembles(inPlace[0], unreset, left.data(), right.data(), 5);
+  EXPECT_EQ(left, expectedLeft);
+  EXPECT_EQ(right, std::vector<double>(5, 0.0));
 }
 
 class EnsembleRateTest : public testing::TestWithParam<double> {};
