@@ -2,8 +2,9 @@
 
 // The voices in vector lanes, written once for any lane width; included only
 // by the translation units of the vector paths (see BandLanesKernel.h on
-// linkage). Each lane repeats RenderVoice's operations for one voice; every
-// output sample sums the voices in the same order as RenderVoice does.
+// linkage). Each lane repeats RenderVoice's operations for one voice, or for
+// one sample of a settled voice; every output sample sums the voices in the
+// same order as RenderVoice does.
 
 #include <cstdint>
 
@@ -135,63 +136,39 @@ inline bool EnvelopeSettled(const Voice& voice) {
   return voice.level == 1.0 && voice.target == kVoiceAttackTarget && voice.coefficient >= 0.0;
 }
 
-// Adds kCount settled voices, one after another for every sample as
-// RenderVoice adds them, a vector of samples at a time.
-template <class S, int kCount>
-void RenderSettledVoices(Voice* const* voices, double* out, int count) {
+// Adds a settled voice to out, a vector of samples at a time. Voices added
+// one after another over the piece sum every sample in their order, as
+// RenderVoice does.
+template <class S>
+void RenderSettledVoice(Voice& voice, double* out, int count) {
   using V = VoiceVec<S>;
   constexpr int kLanes = S::kLanes;
+  // The phase kept four bits up: the 32-bit sum then wraps as the 28-bit
+  // accumulator does, with no mask.
   constexpr int kShift = 32 - kVoicePhaseBits;
-  const double* table[kCount];
-  uint32_t phase[kCount], increment[kCount];
-  double amplitude[kCount];
-  for (int k = 0; k < kCount; ++k) {
-    table[k] = voices[k]->table;
-    phase[k] = voices[k]->phase << kShift;
-    increment[k] = static_cast<uint32_t>(voices[k]->increment) << kShift;
-    amplitude[k] = 1.0 * voices[k]->amplitude;  // level times amplitude
-  }
-  auto sample = [&](int k, uint32_t p) { return table[k][p >> (16 + kShift)]; };
+  const double* table = voice.table;
+  const uint32_t step = static_cast<uint32_t>(voice.increment) << kShift;
+  const double amplitude = 1.0 * voice.amplitude;  // level times amplitude
+  const V amplitudes = S::Set1(amplitude);
+  auto sample = [table](uint32_t p) { return table[p >> (16 + kShift)]; };
+  uint32_t phase = voice.phase << kShift;
   int i = 0;
   for (; i + kLanes <= count; i += kLanes) {
-    V sum = S::Load(out + i);
-#pragma GCC unroll 4
-    for (int k = 0; k < kCount; ++k) {
-      const uint32_t p = phase[k], step = increment[k];
-      const V w = S::Make([&](int l) { return sample(k, p + static_cast<uint32_t>(l) * step); });
-      phase[k] = p + kLanes * step;
-      sum = S::Add(sum, S::Mul(S::Set1(amplitude[k]), w));
-    }
-    S::Store(out + i, sum);
+    const uint32_t p = phase;
+    const V w = S::Make([&](int l) { return sample(p + static_cast<uint32_t>(l) * step); });
+    phase = p + kLanes * step;
+    S::Store(out + i, S::Add(S::Load(out + i), S::Mul(amplitudes, w)));
   }
   for (; i < count; ++i) {
-    double sum = out[i];
-    for (int k = 0; k < kCount; ++k) {
-      sum += amplitude[k] * sample(k, phase[k]);
-      phase[k] += increment[k];
-    }
-    out[i] = sum;
+    out[i] += amplitude * sample(phase);
+    phase += step;
   }
-  for (int k = 0; k < kCount; ++k) voices[k]->phase = phase[k] >> kShift;
+  voice.phase = phase >> kShift;
 }
 
 template <class S>
 void RenderSettledVoices(Voice* const* voices, int n, double* out, int count) {
-  int k = 0;
-  for (; k + 4 <= n; k += 4) RenderSettledVoices<S, 4>(voices + k, out, count);
-  switch (n - k) {
-    case 3:
-      RenderSettledVoices<S, 3>(voices + k, out, count);
-      break;
-    case 2:
-      RenderSettledVoices<S, 2>(voices + k, out, count);
-      break;
-    case 1:
-      RenderSettledVoices<S, 1>(voices + k, out, count);
-      break;
-    default:
-      break;
-  }
+  for (int k = 0; k < n; ++k) RenderSettledVoice<S>(*voices[k], out, count);
 }
 
 // RenderVoices with the sounding voices in groups of lanes, settled voices
