@@ -26,7 +26,7 @@ double TargetDelay(double depth, double sampleRate) { return (depth * 0.014 + 0.
 // Linear interpolation between the samples trunc(delay) - 1 and trunc(delay)
 // behind the write position. The delay is kept inside the line so that no
 // state, however it came about, can index outside it.
-double ReadTap(const double* line, int length, int write, double delay) {
+inline double ReadTap(const double* line, int length, int write, double delay) {
   if (!(delay >= 0.0)) delay = 0.0;
   if (delay >= length) delay = length - 1;
   const int whole = static_cast<int>(delay);
