@@ -39,7 +39,7 @@ Vec<S> ZeroNaN(Vec<S> v) {
 // or a state (always a clamp's result, so within +-64) plus the offset.
 template <class S>
 Vec<S> ClampNumber(Vec<S> v) {
-  return S::ClampMagnitude(v, S::Set1(64.0));
+  return S::ClampMagnitude(v, S::Set1(BandPassPair::kStateLimit));
 }
 
 // BandPassPair's state clamp: into +-64, NaN to +0. ClampNumber may leave a

@@ -51,8 +51,7 @@ struct AvxLanes {
   static V Both(V a, V b) { return _mm256_and_pd(a, b); }
   static bool All(V mask) { return _mm256_movemask_pd(mask) == 0xF; }
   // a where the mask holds, +0 elsewhere.
-  static V Keep(V a, V mask) { return And(a, mask); }
-  static V And(V a, V b) { return _mm256_and_pd(a, b); }
+  static V Keep(V a, V mask) { return _mm256_and_pd(a, mask); }
   static V Negate(V a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
   static V Abs(V a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
   static V Ordered(V a) { return _mm256_cmp_pd(a, a, _CMP_ORD_Q); }

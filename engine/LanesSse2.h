@@ -42,8 +42,7 @@ struct Sse2Lanes {
   static V Both(V a, V b) { return _mm_and_pd(a, b); }
   static bool All(V mask) { return _mm_movemask_pd(mask) == 0x3; }
   // a where the mask holds, +0 elsewhere.
-  static V Keep(V a, V mask) { return And(a, mask); }
-  static V And(V a, V b) { return _mm_and_pd(a, b); }
+  static V Keep(V a, V mask) { return _mm_and_pd(a, mask); }
   static V Negate(V a) { return _mm_xor_pd(a, _mm_set1_pd(-0.0)); }
   static V Abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
   static V Ordered(V a) { return _mm_cmpord_pd(a, a); }
