@@ -166,37 +166,29 @@ void RenderSettledVoice(Voice& voice, double* out, int count) {
   voice.phase = phase >> kShift;
 }
 
-template <class S>
-void RenderSettledVoices(Voice* const* voices, int n, double* out, int count) {
-  for (int k = 0; k < n; ++k) RenderSettledVoice<S>(*voices[k], out, count);
-}
-
-// RenderVoices with the sounding voices in groups of lanes, settled voices
-// and the others in separate runs; each run ends where the other kind
-// begins, so the voices are always added in their order.
+// RenderVoices with the sounding voices in groups of lanes. A settled voice
+// is added on its own once the group gathered before it has been, so the
+// voices are always added in their order.
 template <class S>
 void RenderVoiceLanes(Voice* voices, int numVoices, double* out, int count) {
   Voice* waiting[VoicesPerGroup<S>()];
   int n = 0;
-  bool settled = false;
-  auto flush = [&] {
-    if (settled) {
-      RenderSettledVoices<S>(waiting, n, out, count);
-    } else {
-      RenderVoiceGroup<S>(waiting, n, out, count);
-    }
-    n = 0;
-  };
   for (int v = 0; v < numVoices; ++v) {
     Voice& voice = voices[v];
     if (!voice.active || voice.table == nullptr) continue;
-    const bool voiceSettled = EnvelopeSettled(voice);
-    if (n > 0 && settled != voiceSettled) flush();
-    if (n == 0) settled = voiceSettled;
+    if (EnvelopeSettled(voice)) {
+      if (n > 0) RenderVoiceGroup<S>(waiting, n, out, count);
+      n = 0;
+      RenderSettledVoice<S>(voice, out, count);
+      continue;
+    }
     waiting[n++] = &voice;
-    if (n == VoicesPerGroup<S>()) flush();
+    if (n == VoicesPerGroup<S>()) {
+      RenderVoiceGroup<S>(waiting, n, out, count);
+      n = 0;
+    }
   }
-  if (n > 0) flush();
+  if (n > 0) RenderVoiceGroup<S>(waiting, n, out, count);
 }
 
 }  // namespace
