@@ -245,7 +245,14 @@ bool IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod) {
     OnMouseDown(x, y, mod);
     return true;
   }
+  // The press before it ended its own gesture; returning to the default is
+  // one more, so hosts recording in touch mode take the value.
+  EndGesture();
+  const int param = control->ParamIdx();
+  const bool gesture = ValidParam(param);
+  if (gesture) plug->BeginParamGesture(param);
   control->OnMouseDblClick(x, y, mod);
+  if (gesture) plug->EndParamGesture(param);
   return false;
 }
 

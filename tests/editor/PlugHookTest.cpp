@@ -187,6 +187,25 @@ TEST(GestureTest, KnobDragReachesTheHostAsBeginAutomateEnd) {
   EXPECT_TRUE(ParameterCalls().empty());
 }
 
+TEST(GestureTest, DoubleClickBackToTheDefaultIsOneGesture) {
+  Rig rig;
+  rig.graphics->AttachControl(new IKnobControl(&rig.plug, IRECT(0, 0, 40, 32), kReal));
+  rig.Open();
+  rig.graphics->OnMouseDown(10, 20, kLeft);
+  rig.graphics->OnMouseDrag(10, 4, kLeft);
+  rig.graphics->OnMouseUp(10, 4, kLeft);
+  RecordingCallback::Current().calls.clear();
+
+  // The window sends press, release, double-click, release.
+  rig.graphics->OnMouseDown(10, 4, kLeft);
+  rig.graphics->OnMouseUp(10, 4, kLeft);
+  rig.graphics->OnMouseDblClick(10, 4, kLeft);
+  rig.graphics->OnMouseUp(10, 4, kLeft);
+  EXPECT_EQ(ParameterCalls(), (std::vector<std::string>{"begin 0", "end 0", "begin 0",
+                                                        "automate 0 0.5000", "end 0"}));
+  EXPECT_DOUBLE_EQ(rig.plug.GetParam(kReal)->Value(), 5.0);
+}
+
 TEST(PluginEditorTest, TheVocoderMakesAndAttachesItsEditor) {
   RecordingCallback::Current().Reset();
   VSTHost host(RecordingCallback::Callback);
