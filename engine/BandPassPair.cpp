@@ -47,6 +47,11 @@ void BandPassPair::ComputeCoefficients() noexcept {
   c2Second = (alpha2 - 1.0) * d2;
 }
 
+void BandPassPair::ClearStates() noexcept {
+  x1First = x2First = y1First = y2First = 0.0;
+  x1Second = x2Second = y1Second = y2Second = 0.0;
+}
+
 double BandPassPair::Step(double x) noexcept {
   if (std::isnan(x)) x = 0.0;
   const double d = offset;

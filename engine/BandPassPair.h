@@ -11,6 +11,8 @@ struct BandPassPair {
   void ComputeCoefficients() noexcept;
   // One sample through both sections, times gain. NaN input counts as 0.
   double Step(double x) noexcept;
+  // Both sections at rest; coefficients kept.
+  void ClearStates() noexcept;
 
   double sampleRate = -1.0;
   double freq1 = 0.0;

@@ -1,5 +1,6 @@
 #include "engine/EnsembleUnit.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <new>
@@ -68,6 +69,13 @@ void ResetEnsemble(EnsembleUnit& unit, double sampleRate) {
   // The phases run on across resets so the sweep does not restart.
   unit.lfo1Increment = TickIncrement(unit.rate1);
   unit.lfo2Increment = TickIncrement(unit.rate2);
+}
+
+void ClearEnsemble(EnsembleUnit& unit) noexcept {
+  std::fill(unit.delayLineA.begin(), unit.delayLineA.end(), 0.0);
+  std::fill(unit.delayLineB.begin(), unit.delayLineB.end(), 0.0);
+  Filter& input = unit.inputFilter;
+  input.x1 = input.x2 = input.y1 = input.y2 = 0.0;
 }
 
 void SetEnsembleRate(EnsembleUnit& unit, int which, double rateHz) {

@@ -23,6 +23,8 @@ struct EnsembleUnit {
 
 // Allocates the delay lines (call from reset, never from the audio thread).
 void ResetEnsemble(EnsembleUnit& unit, double sampleRate);
+// Silences what the lines and the input filter hold; the sweep runs on.
+void ClearEnsemble(EnsembleUnit& unit) noexcept;
 // Sets rate 1 or 2 (Hz) and its per-tick increment.
 void SetEnsembleRate(EnsembleUnit& unit, int which, double rateHz);
 // Once per control tick: moves the oscillators and the delay targets.

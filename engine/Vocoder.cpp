@@ -1,8 +1,10 @@
 #include "engine/Vocoder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "engine/VoiceLanes.h"
 #include "instrument/HeldNotes.h"
@@ -18,6 +20,9 @@ constexpr int kPairBufferCount = 4;
 constexpr int kMaxLanes = 8;
 constexpr int kSustainController = 64;
 constexpr int kMappableControllers = 120;
+// Each way of a batch's fade: short enough to keep a program change prompt,
+// long enough that the gain's slope stays far below the music's own steps.
+constexpr double kBatchFadeSeconds = 0.005;
 
 // Envelope smoothing frequency of each band at "Speed" 0 (Hz).
 double BaseSmoothingFrequency(int band) {
@@ -73,11 +78,16 @@ void RetuneBandPassPair(BandPassPair& pair, double frequency) {
 
 bool On(double value) { return value >= 0.5; }
 
+// Zero slope at both ends, so neither end of a fade clicks.
+double Smoothstep(double t) { return t * t * (3.0 - 2.0 * t); }
+
 }  // namespace
 
 Vocoder::Vocoder(VocoderHost& host, MidiQueue& midiQueue, HeldNotes& heldNotes)
     : host(host), midiQueue(midiQueue), heldNotes(heldNotes) {
   SetVibratoSpeed(5.5);
+  std::fill(std::begin(appliedValues), std::end(appliedValues),
+            std::numeric_limits<double>::quiet_NaN());
 }
 
 uint32_t Vocoder::NoiseState() noexcept { return noiseState.load(std::memory_order_relaxed); }
@@ -89,6 +99,13 @@ void Vocoder::SetNoiseState(uint32_t state) noexcept {
 // ---- Reset ----
 
 void Vocoder::ResetState(double rate) {
+  // Values still waiting for a switch are the newest; the reset keeps them as
+  // it keeps every other setting.
+  ApplyPendingParameters();
+  fade = Fade::kNone;
+  sounding = false;
+  std::fill(std::begin(appliedValues), std::end(appliedValues),
+            std::numeric_limits<double>::quiet_NaN());
   tickRemaining = 0;
   if (!(rate >= kMinSampleRate && rate <= kMaxSampleRate)) {
     // Below 1 kHz a tick would hold no samples and processing could never
@@ -99,6 +116,8 @@ void Vocoder::ResetState(double rate) {
   }
   sampleRate = rate;
   tickSamples = static_cast<int>(rate) / 1000;
+  fadeLength = std::max(1, static_cast<int>(std::lround(rate * kBatchFadeSeconds)));
+  fadePosition = fadeLength;
   if (tickSamples != allocatedTickSamples) AllocateTickBuffers(tickSamples);
 
   for (Voice& voice : voices) ResetVoice(voice, rate);
@@ -168,6 +187,74 @@ void Vocoder::SetVibratoSpeed(double hz) {
 
 void Vocoder::ApplyParameter(int index, double v) {
   if (index < 0 || index >= kNumParameters) return;
+  if (fade == Fade::kOut || (batchDepth > 0 && sounding)) {
+    pendingValues[index] = v;
+    pendingSet[index] = true;
+    return;
+  }
+  SetParameter(index, v);
+}
+
+void Vocoder::BeginParameterBatch() noexcept { ++batchDepth; }
+
+void Vocoder::EndParameterBatch() noexcept {
+  if (batchDepth > 0) --batchDepth;
+  if (batchDepth > 0 || fade == Fade::kOut) return;
+  for (int i = 0; i < kNumParameters; ++i) {
+    if (Pending(i)) {
+      fade = Fade::kOut;  // from the present gain, which a fade-in may have lowered
+      return;
+    }
+  }
+  std::fill(std::begin(pendingSet), std::end(pendingSet), false);
+}
+
+void Vocoder::ApplyPendingParameters() noexcept {
+  for (int i = 0; i < kNumParameters; ++i) {
+    if (Pending(i)) SetParameter(i, pendingValues[i]);
+    pendingSet[i] = false;
+  }
+}
+
+// The output is silent here. The moved filters start from rest, so their old
+// states cannot ring through the new coefficients, and so do the envelopes:
+// the old ones, under the new levels and volume, would sound as a burst.
+void Vocoder::SwitchBatch() noexcept {
+  for (int b = 0; b < kNumBands; ++b) {
+    const bool analysisMoves = Pending(kAnalysisFreq1 + b);
+    const bool synthesisMoves = Pending(kSynthesisFreq1 + b);
+    for (int ch = 0; ch < kNumChannels; ++ch) {
+      if (analysisMoves) analysisBands[ch][b].ClearStates();
+      if (synthesisMoves) synthesisBands[ch][b].ClearStates();
+      Filter& envelope = envelopeFilters[ch][b];
+      envelope.x1 = envelope.x2 = envelope.y1 = envelope.y2 = 0.0;
+    }
+  }
+  // Lines left from the last time the ensemble ran would replay old sound.
+  if (!ensembleOn && Pending(kEnsemble) && On(pendingValues[kEnsemble])) {
+    for (EnsembleUnit& unit : ensembles) ClearEnsemble(unit);
+  }
+  ApplyPendingParameters();
+  fade = Fade::kIn;
+}
+
+double Vocoder::FadeGain() const noexcept {
+  return Smoothstep(static_cast<double>(fadePosition) / fadeLength);
+}
+
+void Vocoder::ApplyFade(double* outLeft, double* outRight, int count) noexcept {
+  const int step = fade == Fade::kOut ? -1 : 1;
+  for (int i = 0; i < count; ++i) {
+    fadePosition = std::clamp(fadePosition + step, 0, fadeLength);
+    const double gain = FadeGain();
+    outLeft[i] *= gain;
+    outRight[i] *= gain;
+  }
+  if (fade == Fade::kIn && fadePosition == fadeLength) fade = Fade::kNone;
+}
+
+void Vocoder::SetParameter(int index, double v) {
+  appliedValues[index] = v;
   if (index >= kAnalysisFreq1 && index < kAnalysisFreq1 + kNumBands) {
     for (auto& channel : analysisBands) RetuneBandPassPair(channel[index - kAnalysisFreq1], v);
     return;
@@ -433,6 +520,7 @@ void Vocoder::ProcessBlock(double** inputs, double** outputs, int frames) noexce
     }
     return;
   }
+  sounding = sounding || frames > 0;
   const double* in[kNumInputs] = {};
   for (int k = 0; k < kNumInputs; ++k) {
     inputConnected[k] = host.IsInputConnected(k) && inputs != nullptr && inputs[k] != nullptr;
@@ -442,6 +530,7 @@ void Vocoder::ProcessBlock(double** inputs, double** outputs, int frames) noexce
   modulatorActive[1] = wavInput || inputConnected[1];
 
   while (frames > 0) {
+    if (fade == Fade::kOut && fadePosition == 0) SwitchBatch();
     int n;
     if (tickRemaining > 0) {
       if (tickRemaining < frames) {
@@ -469,6 +558,7 @@ void Vocoder::ProcessBlock(double** inputs, double** outputs, int frames) noexce
     }
     ProcessBands(n);
     Mix(out[0], out[1], n);
+    if (fade != Fade::kNone) ApplyFade(out[0], out[1], n);
     out[0] += n;
     out[1] += n;
     frames -= n;

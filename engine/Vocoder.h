@@ -53,8 +53,20 @@ class Vocoder {
   // defaults. A rate outside kMinSampleRate..kMaxSampleRate leaves the engine
   // not ready: ProcessBlock then writes silence. Allocates.
   void ResetState(double sampleRate);
-  // Applies the plain value of parameter index (0..106) to the engine.
+  // Applies the plain value of parameter index (0..106) to the engine. Inside
+  // a batch while the engine sounds, and while its fade-out runs, the value
+  // waits for the batch's switch.
   void ApplyParameter(int index, double value);
+  // A change of many parameters at once (a program, a state, a band tool).
+  // Moving every band at once while the filters ring would burst, so while
+  // the engine sounds the values wait: the output fades out, the values reach
+  // the engine in silence, the band filters whose frequency moved start from
+  // rest, and the output fades back in. Values equal to the engine's are
+  // left alone. Batches nest; the outermost end decides.
+  void BeginParameterBatch() noexcept;
+  void EndParameterBatch() noexcept;
+  // The output's fade gain, 0 to 1; 1 outside a batch's fades.
+  double FadeGain() const noexcept;
 
   // inputs: four channels (only connected ones are read); outputs: two.
   void ProcessBlock(double** inputs, double** outputs, int frames) noexcept;
@@ -147,8 +159,24 @@ class Vocoder {
   double limit = 10.0;
   bool fixedBands[kNumBands] = {};
 
+  // Fade around a batch's switch; the gain is Smoothstep(fadePosition /
+  // fadeLength).
+  enum class Fade { kNone, kOut, kIn };
+  Fade fade = Fade::kNone;
+  int fadeLength = 1;
+  int fadePosition = 1;
+  int batchDepth = 0;
+  bool sounding = false;  // audio processed since the reset
+
  private:
   void AllocateTickBuffers(int samples);
+  void SetParameter(int index, double value);
+  bool Pending(int index) const noexcept {
+    return pendingSet[index] && !(pendingValues[index] == appliedValues[index]);
+  }
+  void ApplyPendingParameters() noexcept;
+  void SwitchBatch() noexcept;
+  void ApplyFade(double* outLeft, double* outRight, int count) noexcept;
   void DispatchEvents() noexcept;
   void DispatchEvent(int status, int data1, int data2) noexcept;
   void UpdateControls() noexcept;
@@ -168,4 +196,9 @@ class Vocoder {
   MidiQueue& midiQueue;
   HeldNotes& heldNotes;
   std::unique_ptr<double[]> tickStorage;
+  // The value each parameter last gave the engine (NaN: not known since the
+  // reset), and the values waiting for a batch's switch.
+  double appliedValues[kNumParameters];
+  double pendingValues[kNumParameters] = {};
+  bool pendingSet[kNumParameters] = {};
 };

@@ -132,7 +132,10 @@ void IPlugBase::ReportAllParams() {
 }
 
 void IPlugBase::NotifyAllParamsChanged() {
+  ScopedLock guard(lock);
+  BeginParamBatch();
   for (int i = 0; i < NParams(); ++i) ParamChanged(i);
+  EndParamBatch();
 }
 
 void IPlugBase::RefreshParamControls() {

@@ -42,6 +42,11 @@ class IPlugBase {
   // ---- Hooks of the plug-in class ----
   virtual void ResetState() {}
   virtual void ParamChanged(int /*index*/) {}
+  // Around a change of many parameters at once (a program, a state, a band
+  // tool), so that the plug-in can move to the new values as one step rather
+  // than value after value. Batches may nest.
+  virtual void BeginParamBatch() {}
+  virtual void EndParamBatch() {}
   // Audio thread. inputs/outputs point at one array per channel.
   virtual void ProcessBlock(double** inputs, double** outputs, int frames);
   virtual void EditorOpened() {}

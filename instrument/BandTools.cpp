@@ -157,7 +157,9 @@ void REDI::ApplyBandTool(int tool) {
     // The audio thread reads these values under the same lock.
     ScopedLock guard(Lock());
     if (!EditBands(*this, tool)) return;
+    BeginParamBatch();
     for (int i = kAnalysisFreq1; i < kBias; ++i) ParamChanged(i);
+    EndParamBatch();
   }
   ReportAllParams();
   RefreshParamControls();

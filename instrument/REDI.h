@@ -27,6 +27,8 @@ class REDI : public Synth, private VocoderHost {
   void InitProgram() override;
   void ResetState() override;
   void ParamChanged(int index) override;
+  void BeginParamBatch() override { vocoder.BeginParameterBatch(); }
+  void EndParamBatch() override { vocoder.EndParameterBatch(); }
   // Audio thread, plug-in lock held by the host boundary.
   void ProcessBlock(double** inputs, double** outputs, int frames) override;
   // Host boundary, lock held, before the block the message belongs to.
