@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -21,6 +22,11 @@ constexpr int kMaxStateBytes = 1 << 28;
 constexpr int kStreamPiece = 1 << 16;
 constexpr int kMidiChannels = 16;
 constexpr int kPitchBendMax = 16383;
+
+// The state is the bank chunk, as VST 2 hosts store it, and after it the
+// current program, which VST 2 hosts store apart and VST 3 hosts do not.
+constexpr uint8_t kTrailerTag[4] = {'R', 'p', 'r', 'g'};
+constexpr int kTrailerSize = 8;
 
 // True while this thread is inside a process call: host calls the plug-in
 // makes from there must not reach the component handler.
@@ -264,7 +270,11 @@ tresult Vst3Plugin::SaveComponentState(IBStream* state) {
   const uint8_t* data = nullptr;
   const int size = plug->HostGetChunk(true, &data);
   if (size <= 0 || data == nullptr) return kInternalError;
-  return WriteAll(state, data, size) ? kResultOk : kResultFalse;
+  uint8_t trailer[kTrailerSize] = {kTrailerTag[0], kTrailerTag[1], kTrailerTag[2], kTrailerTag[3]};
+  const auto program = static_cast<uint32_t>(plug->CurrentProgram());
+  for (int i = 0; i < 4; ++i) trailer[4 + i] = static_cast<uint8_t>(program >> (8 * i));
+  return WriteAll(state, data, size) && WriteAll(state, trailer, kTrailerSize) ? kResultOk
+                                                                               : kResultFalse;
 }
 
 tresult Vst3Plugin::LoadComponentState(IBStream* state) {
@@ -273,9 +283,20 @@ tresult Vst3Plugin::LoadComponentState(IBStream* state) {
   std::vector<uint8_t> bytes;
   if (!ReadAll(state, &bytes) || bytes.size() > static_cast<std::size_t>(INT_MAX))
     return kResultFalse;
+  int size = static_cast<int>(bytes.size());
+  int program = -1;
+  if (size > kTrailerSize && std::memcmp(&bytes[size - kTrailerSize], kTrailerTag, 4) == 0) {
+    uint32_t index = 0;
+    for (int i = 3; i >= 0; --i) index = (index << 8) | bytes[size - 4 + i];
+    program = index < 0x7FFFFFFFu ? static_cast<int>(index) : -1;
+    size -= kTrailerSize;
+  }
   ScopedLock guard(plug->Lock());
   loading = true;
-  const int loaded = plug->HostSetChunk(true, bytes.data(), static_cast<int>(bytes.size()));
+  const int loaded = plug->HostSetChunk(true, bytes.data(), size);
+  // The bank comes back in its program 0; the program that was playing
+  // holds the state it was saved with.
+  if (loaded != 0 && program > 0 && program < plug->NPrograms()) plug->ApplyProgram(program);
   loading = false;
   SyncReportedValues();  // the host reads every value after a load
   return loaded != 0 ? kResultOk : kResultFalse;

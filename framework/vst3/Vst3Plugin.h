@@ -71,7 +71,8 @@ class Vst3Plugin final : public Vst3ComponentSide,
   vst3::tresult VST3_CALL activateBus(vst3::int32 type, vst3::int32 dir, vst3::int32 index,
                                       vst3::TBool state) override;
   vst3::tresult VST3_CALL setActive(vst3::TBool state) override;
-  // The plug-in's bank chunk, the same bytes as its VST 2 bank chunk.
+  // The plug-in's bank chunk (a VST 2 bank chunk loads as it is) and the
+  // current program.
   vst3::tresult LoadComponentState(vst3::IBStream* state);
   vst3::tresult SaveComponentState(vst3::IBStream* state);
 
