@@ -42,7 +42,7 @@ class HostObject : public Interface {
   int references = 1;
 };
 
-class MemoryStream : public HostObject<IBStream> {
+class MemoryStream final : public HostObject<IBStream> {
  public:
   MemoryStream() = default;
   explicit MemoryStream(std::vector<uint8_t> data) : bytes(std::move(data)) {}
@@ -84,7 +84,7 @@ class MemoryStream : public HostObject<IBStream> {
   int32 writePiece = 0;  // when set, no write takes more than this
 };
 
-class ParamQueue : public HostObject<IParamValueQueue> {
+class ParamQueue final : public HostObject<IParamValueQueue> {
  public:
   explicit ParamQueue(ParamID id) : id(id) {}
   ParamID VST3_CALL getParameterId() override { return id; }
@@ -105,7 +105,7 @@ class ParamQueue : public HostObject<IParamValueQueue> {
   std::vector<std::pair<int32, ParamValue>> points;
 };
 
-class ParamChanges : public HostObject<IParameterChanges> {
+class ParamChanges final : public HostObject<IParameterChanges> {
  public:
   int32 VST3_CALL getParameterCount() override { return static_cast<int32>(queues.size()); }
   IParamValueQueue* VST3_CALL getParameterData(int32 index) override {
@@ -138,7 +138,7 @@ class ParamChanges : public HostObject<IParameterChanges> {
   std::deque<ParamQueue> queues;  // a deque keeps handed-out queues in place
 };
 
-class EventList : public HostObject<IEventList> {
+class EventList final : public HostObject<IEventList> {
  public:
   int32 VST3_CALL getEventCount() override { return static_cast<int32>(events.size()); }
   tresult VST3_CALL getEvent(int32 index, Event& e) override {
@@ -174,7 +174,7 @@ class EventList : public HostObject<IEventList> {
   std::vector<Event> events;
 };
 
-class HostApplication : public HostObject<IHostApplication> {
+class HostApplication final : public HostObject<IHostApplication> {
  public:
   tresult VST3_CALL getName(String128 name) override {
     const char16_t text[] = u"REDI Test Host";
@@ -187,7 +187,7 @@ class HostApplication : public HostObject<IHostApplication> {
   }
 };
 
-class ComponentHandler : public HostObject<IComponentHandler> {
+class ComponentHandler final : public HostObject<IComponentHandler> {
  public:
   tresult VST3_CALL beginEdit(ParamID id) override {
     edits.push_back({'b', id, 0.0});
