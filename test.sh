@@ -288,8 +288,8 @@ check_step() {  # description, command...
     count_result 0 1 0
   fi
 }
-exports_only_entries() {
-  [ "$(nm -D --defined-only "$1" | awk '{print $3}' | sort | tr '\n' ' ')" = "VSTPluginMain main " ]
+exports_only_entries() {  # library, its entries sorted and each followed by a space
+  [ "$(nm -D --defined-only "$1" | awk '{print $3}' | sort | tr '\n' ' ')" = "$2" ]
 }
 imports_only_system_dlls() {  # objdump, dll
   local names
@@ -300,9 +300,15 @@ imports_only_system_dlls() {  # objdump, dll
 echo "== check formatting"
 check_step "clang-format" bash -c 'git ls-files "*.cpp" "*.h" | xargs -r clang-format --dry-run --Werror'
 echo "== check deliverables"
-check_step "REDI64.so exports" exports_only_entries build/native/REDI64.so
+check_step "REDI64.so exports" exports_only_entries build/native/REDI64.so "VSTPluginMain main "
 check_step "REDI64.dll imports" imports_only_system_dlls x86_64-w64-mingw32-objdump build/win64/REDI64.dll
 check_step "REDI.dll imports" imports_only_system_dlls i686-w64-mingw32-objdump build/win32/REDI.dll
+check_step "REDI.vst3 (Linux) exports" exports_only_entries \
+  build/native/REDI.vst3/Contents/x86_64-linux/REDI.so "GetPluginFactory ModuleEntry ModuleExit "
+check_step "REDI.vst3 (64-bit Windows) imports" imports_only_system_dlls x86_64-w64-mingw32-objdump \
+  build/win64/REDI.vst3/Contents/x86_64-win/REDI.vst3
+check_step "REDI.vst3 (32-bit Windows) imports" imports_only_system_dlls i686-w64-mingw32-objdump \
+  build/win32/REDI.vst3/Contents/x86-win/REDI.vst3
 
 print_summary
 [ "$total_failed" -eq 0 ]

@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(chunk program_file bank_file wav ini midi_file host_chaos)
+targets=(chunk program_file bank_file wav ini midi_file host_chaos vst3_state)
 tree=build/fuzz
 
 build() {

@@ -62,6 +62,14 @@ void ChunkSeeds(fuzz::Plugin& plug, REDI& redi) {
   // The header and the first programs: enough to reach every field.
   bank.insert(bank.end(), banked.begin(), banked.begin() + std::min<size_t>(banked.size(), 2000));
   Write("chunk", "bank-start", bank);
+  // The VST 3 state: the bank chunk (its start, as above) and a trailer
+  // naming the program (5), read whole by the component, and in pieces of
+  // four bytes by the controller.
+  Bytes vst3 = bank;
+  vst3.insert(vst3.end(), {'R', 'p', 'r', 'g', 5, 0, 0, 0});
+  Write("vst3_state", "bank-and-program", vst3);
+  vst3[0] = 4 << 1;
+  Write("vst3_state", "short-reads", vst3);
   plug.effect->setParameter(plug.effect, kInputMode, 1.0f);
   redi.wavRequestedPath = "voice.wav";
   Bytes wav = {0};

@@ -28,13 +28,13 @@ std::string Hex(const char* bytes) {
 
 TEST(Bundle, TheModuleEntersAndExportsOnlyItsEntries) {
   Module& module = Module::Get();
-  ASSERT_NE(module.library, nullptr) << dlerror();
+  ASSERT_NE(module.library, nullptr) << REDI_VST3_PLUGIN_PATH;
   EXPECT_TRUE(module.entered);
   ASSERT_NE(module.factory, nullptr);
-  EXPECT_NE(dlsym(module.library, "ModuleExit"), nullptr);
+  EXPECT_NE(module.Symbol(Module::kExitName), nullptr);
   // The core stays inside: no class of the plug-in is visible to the host.
-  EXPECT_EQ(dlsym(module.library, "_ZN9IPlugBase14ApplyProgramEi"), nullptr);
-  EXPECT_EQ(dlsym(module.library, "VSTPluginMain"), nullptr);
+  EXPECT_EQ(module.Symbol("_ZN9IPlugBase14ApplyProgramEi"), nullptr);
+  EXPECT_EQ(module.Symbol("VSTPluginMain"), nullptr);
 }
 
 TEST(Bundle, TheFactoryDescribesOneRediClass) {

@@ -134,7 +134,9 @@ std::vector<Sample> RenderVst3() {
 class Vst2Parity : public ::testing::Test {
  protected:
   void SetUp() override { RecordingCallback::Current().Reset(); }
+#if !defined(_WIN32)
   PluginConfigHome configHome;  // the developer's own settings stay out
+#endif
 };
 
 // Where two renders part, for the failure message.

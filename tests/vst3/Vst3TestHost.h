@@ -5,7 +5,11 @@
 // handler), all on the stack and without reference counting, and the
 // module loader for the built bundle.
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -215,23 +219,49 @@ class ComponentHandler final : public HostObject<IComponentHandler> {
   std::vector<int32> restarts;
 };
 
+#if defined(REDI_VST3_PLUGIN_PATH)  // test programs that load the built bundle
 // The bundle's library, loaded once for the whole test program as a host
-// loads it: ModuleEntry before anything else.
+// loads it: the module's entry (ModuleEntry, InitDll on Windows) before
+// anything else.
 struct Module {
   void* library = nullptr;
   IPluginFactory* factory = nullptr;
   bool entered = false;
 
+#if defined(_WIN32)
+  static constexpr const char* kExitName = "ExitDll";
+  static void* Open(const char* path) {
+    HMODULE module = LoadLibraryA(path);
+    // Under Wine a Unix path is reached through the drive that maps "/".
+    if (module == nullptr && path[0] == '/')
+      module = LoadLibraryA((std::string("Z:") + path).c_str());
+    return reinterpret_cast<void*>(module);
+  }
+  void* Symbol(const char* name) const {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+  }
+  bool Enter() const {
+    auto entry = reinterpret_cast<bool (*)()>(Symbol("InitDll"));
+    return entry != nullptr && entry();
+  }
+#else
+  static constexpr const char* kExitName = "ModuleExit";
+  static void* Open(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
+  void* Symbol(const char* name) const { return dlsym(library, name); }
+  bool Enter() const {
+    auto entry = reinterpret_cast<bool (*)(void*)>(Symbol("ModuleEntry"));
+    return entry != nullptr && entry(library);
+  }
+#endif
+
   static Module& Get() {
     static Module module = [] {
       Module m;
-      m.library = dlopen(REDI_VST3_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+      m.library = Open(REDI_VST3_PLUGIN_PATH);
       if (m.library == nullptr) return m;
-      using EntryFunction = bool (*)(void*);
       using FactoryFunction = IPluginFactory* (*)();
-      auto entry = reinterpret_cast<EntryFunction>(dlsym(m.library, "ModuleEntry"));
-      auto getFactory = reinterpret_cast<FactoryFunction>(dlsym(m.library, "GetPluginFactory"));
-      m.entered = entry != nullptr && entry(m.library);
+      auto getFactory = reinterpret_cast<FactoryFunction>(m.Symbol("GetPluginFactory"));
+      m.entered = m.Enter();
       if (m.entered && getFactory != nullptr) m.factory = getFactory();
       return m;
     }();
@@ -317,6 +347,7 @@ class Instance {
   bool active = false;
   bool processing = false;
 };
+#endif
 
 // One block's host buffers for either sample size: MIC and EXT stereo in,
 // stereo out.
