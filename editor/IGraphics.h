@@ -110,6 +110,9 @@ class IGraphics {
   // and outside the plug-in lock: a backend without a system timer handles
   // its window events here.
   virtual void OnHostIdle() {}
+  // Readable when the open window has events waiting, for hosts that wait on
+  // descriptors instead of calling OnHostIdle; -1 when there is none.
+  virtual int EventDescriptor() const { return -1; }
 
   // Backend side of the text entry: the entry's text (at most size - 1
   // bytes) and taking the box away.

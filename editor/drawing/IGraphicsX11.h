@@ -38,6 +38,7 @@ class IGraphicsX11 : public IGraphics {
   // Handles the window's pending events and, every 1000 / FPS() ms by the
   // monotonic clock, the frame timer.
   void OnHostIdle() override;
+  int EventDescriptor() const override;
 
   int ShowMessageBox(const char* text, const char* title, int type) override;
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, const IRECT& where) override;

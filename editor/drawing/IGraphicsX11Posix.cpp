@@ -202,6 +202,10 @@ void IGraphicsX11::Resize(int w, int h) {
   XFlush(display);
 }
 
+int IGraphicsX11::EventDescriptor() const {
+  return display != nullptr ? ConnectionNumber(display) : -1;
+}
+
 void IGraphicsX11::OnHostIdle() {
   if (window == 0) return;
   {

@@ -51,7 +51,7 @@ class IComponentHandler : public FUnknown {
   virtual tresult VST3_CALL restartComponent(int32 flags) = 0;
 };
 
-class IPlugView;  // the editor's view; REDI offers none yet
+class IPlugView;  // framework/vst3/PlugView.h
 
 class IEditController : public IPluginBase {
  public:

@@ -12,6 +12,7 @@
 #include "editor/IGraphics.h"
 #include "framework/Text.h"
 #include "framework/vst3/Utf16.h"
+#include "framework/vst3/Vst3Editor.h"
 
 using namespace vst3;
 
@@ -796,7 +797,13 @@ tresult VST3_CALL Vst3Plugin::setComponentHandler(IComponentHandler* newHandler)
   return kResultOk;
 }
 
-IPlugView* VST3_CALL Vst3Plugin::createView(FIDString /*name*/) { return nullptr; }
+IPlugView* VST3_CALL Vst3Plugin::createView(FIDString name) {
+  if (name == nullptr || std::strcmp(name, "editor") != 0 || plug == nullptr ||
+      plug->GetGUI() == nullptr) {
+    return nullptr;
+  }
+  return new Vst3Editor(static_cast<IEditController*>(this), plug.get());
+}
 
 // Every channel's controllers reach the same parameters: the plug-in listens
 // on all channels alike.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/vst3/PlugView.h"
 #include "support/AllocationCounter.h"
 #include "tests/vst3/Vst3TestHost.h"
 
@@ -97,7 +98,33 @@ TEST(Bundle, OneObjectIsComponentProcessorAndController) {
   plug.component->release();
   TUID controllerClass = {};
   EXPECT_EQ(plug.component->getControllerClassId(controllerClass), kResultFalse);
-  EXPECT_EQ(plug.controller->createView("editor"), nullptr);
+  EXPECT_EQ(plug.controller->createView("other"), nullptr);
+  EXPECT_EQ(plug.controller->createView(nullptr), nullptr);
+  IPlugView* view = plug.controller->createView("editor");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultTrue);
+  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
+  EXPECT_EQ(view->isPlatformTypeSupported("NSView"), kResultFalse);
+  ViewRect size = {};
+  EXPECT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.right - size.left, 800);
+  EXPECT_EQ(size.bottom - size.top, 360);
+  EXPECT_EQ(view->canResize(), kResultFalse);
+  ViewRect asked = {10, 20, 1000, 1000};
+  EXPECT_EQ(view->checkSizeConstraint(&asked), kResultTrue);
+  EXPECT_EQ(asked.right - asked.left, 800);
+  EXPECT_EQ(asked.bottom - asked.top, 360);
+  void* scaleSupport = nullptr;
+  ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::iid.bytes, &scaleSupport),
+            kResultOk);
+  EXPECT_EQ(static_cast<IPlugViewContentScaleSupport*>(scaleSupport)->setContentScaleFactor(2.0f),
+            kResultOk);
+  EXPECT_EQ(view->release(), 1u);  // the reference queryInterface gave
+  // No frame, so no run loop: nothing opens.
+  EXPECT_EQ(view->attached(reinterpret_cast<void*>(1), kPlatformTypeX11EmbedWindowID),
+            kResultFalse);
+  EXPECT_EQ(view->removed(), kResultFalse);
+  EXPECT_EQ(view->release(), 0u);
   void* none = reinterpret_cast<void*>(1);
   EXPECT_EQ(plug.component->queryInterface(IPluginFactory::iid.bytes, &none), kNoInterface);
   EXPECT_EQ(none, nullptr);
