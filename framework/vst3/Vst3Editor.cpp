@@ -28,14 +28,16 @@ Linux::IRunLoop* QueryRunLoop(FUnknown* from) {
 
 }  // namespace
 
-Vst3Editor::Vst3Editor(IEditController* controller_, IPlugBase* plug_)
-    : controller(controller_), plug(plug_) {
+Vst3Editor::Vst3Editor(IEditController* controller_, IPlugBase* plug_, FUnknown* hostContext_)
+    : controller(controller_), plug(plug_), hostContext(hostContext_) {
   controller->addRef();
+  if (hostContext != nullptr) hostContext->addRef();
 }
 
 Vst3Editor::~Vst3Editor() {
   Close();
   if (frame != nullptr) frame->release();
+  if (hostContext != nullptr) hostContext->release();
   controller->release();
 }
 
@@ -46,6 +48,10 @@ tresult VST3_CALL Vst3Editor::queryInterface(const TUID iid, void** obj) {
     found = static_cast<IPlugView*>(this);
   } else if (IPlugViewContentScaleSupport::iid.Equals(iid)) {
     found = static_cast<IPlugViewContentScaleSupport*>(this);
+  } else if (Linux::IEventHandler::iid.Equals(iid)) {
+    found = static_cast<Linux::IEventHandler*>(this);
+  } else if (Linux::ITimerHandler::iid.Equals(iid)) {
+    found = static_cast<Linux::ITimerHandler*>(this);
   }
   *obj = found;
   if (found == nullptr) return kNoInterface;
@@ -73,6 +79,7 @@ tresult VST3_CALL Vst3Editor::attached(void* parent, FIDString type) {
   }
   if (kNeedsRunLoop) {
     runLoop = QueryRunLoop(frame);
+    if (runLoop == nullptr) runLoop = QueryRunLoop(hostContext);
     if (runLoop == nullptr) return kResultFalse;
   }
   {

@@ -15,8 +15,8 @@ class Vst3Editor final : public vst3::IPlugView,
                          public vst3::Linux::IEventHandler,
                          public vst3::Linux::ITimerHandler {
  public:
-  // Starts with one reference, the caller's.
-  Vst3Editor(vst3::IEditController* controller, IPlugBase* plug);
+  // Starts with one reference, the caller's. hostContext may be null.
+  Vst3Editor(vst3::IEditController* controller, IPlugBase* plug, vst3::FUnknown* hostContext);
   Vst3Editor(const Vst3Editor&) = delete;
   Vst3Editor& operator=(const Vst3Editor&) = delete;
 
@@ -58,6 +58,7 @@ class Vst3Editor final : public vst3::IPlugView,
   std::atomic<vst3::uint32> references{1};
   vst3::IEditController* controller;
   IPlugBase* plug;
+  vst3::FUnknown* hostContext;
   vst3::IPlugFrame* frame = nullptr;
   vst3::Linux::IRunLoop* runLoop = nullptr;
   bool isAttached = false;

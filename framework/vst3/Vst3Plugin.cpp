@@ -169,6 +169,8 @@ uint32 VST3_CALL Vst3Plugin::release() {
 tresult VST3_CALL Vst3Plugin::initialize(FUnknown* context) {
   ScopedLock guard(plug->Lock());
   if (initializeCount++ > 0) return kResultOk;
+  if (context != nullptr) context->addRef();
+  hostContext = context;
   void* application = nullptr;
   if (context != nullptr &&
       context->queryInterface(IHostApplication::iid.bytes, &application) == kResultOk &&
@@ -190,6 +192,8 @@ tresult VST3_CALL Vst3Plugin::terminate() {
   if (initializeCount == 0 || --initializeCount > 0) return kResultOk;
   if (handler != nullptr) handler->release();
   handler = nullptr;
+  if (hostContext != nullptr) hostContext->release();
+  hostContext = nullptr;
   return kResultOk;
 }
 
@@ -802,7 +806,7 @@ IPlugView* VST3_CALL Vst3Plugin::createView(FIDString name) {
       plug->GetGUI() == nullptr) {
     return nullptr;
   }
-  return new Vst3Editor(static_cast<IEditController*>(this), plug.get());
+  return new Vst3Editor(static_cast<IEditController*>(this), plug.get(), hostContext);
 }
 
 // Every channel's controllers reach the same parameters: the plug-in listens

@@ -180,6 +180,8 @@ class Vst3Plugin final : public Vst3ComponentSide,
   std::atomic<vst3::uint32> references{1};
   std::unique_ptr<IPlugBase> plug;
   vst3::IComponentHandler* handler = nullptr;
+  // Kept for the editor's view: some hosts offer their run loop only here.
+  vst3::FUnknown* hostContext = nullptr;
   char hostName[IPlugBase::kNameSize] = "";
   int initializeCount = 0;
   bool active = false;

@@ -21,6 +21,7 @@
 #include "editor/LayoutRig.h"
 #include "editor/drawing/IGraphicsX11.h"
 #include "editor/drawing/LICE.h"
+#include "editor_x11/EditorPixels.h"
 #include "editor_x11/X11TestHost.h"
 #include "framework/VST2.h"
 #include "framework/VSTHost.h"
@@ -29,6 +30,8 @@
 
 namespace {
 
+using x11test::DifferentPixels;
+using x11test::HeadlessRender;
 using x11test::HostWindow;
 
 constexpr int kW = 800;
@@ -69,40 +72,6 @@ class PluginLibrary {
   void* handle = nullptr;
   AEffect* (*entry)(audioMasterCallback) = nullptr;
 };
-
-// What the same build draws for REDI's editor without a window, after the
-// same clicks.
-std::vector<uint32_t> HeadlessRender(bool tweakPage) {
-  layouttest::LayoutRig rig;
-  rig.Open();
-  if (tweakPage) rig.ClickCentre(layouttest::kPageSwitch);
-  IGraphics* gui = rig.plug.GetGUI();
-  gui->SetAllControlsDirty();
-  gui->Draw(IRECT(0, 0, gui->Width(), gui->Height()));
-  std::vector<uint32_t> pixels;
-  LICE_IBitmap* surface = gui->GetDrawBitmap();
-  for (int y = 0; y < surface->getHeight(); ++y) {
-    for (int x = 0; x < surface->getWidth(); ++x) {
-      pixels.push_back(surface->getBits()[y * surface->getRowSpan() + x] & 0xffffff);
-    }
-  }
-  return pixels;
-}
-
-// The picture beside the vocoder mode shows up at random on refreshes.
-const IRECT kPictureArea(530, 160, 602, 232);
-
-int DifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
-  if (a.size() != b.size() || a.size() != static_cast<size_t>(kW) * kH) return -1;
-  int n = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const int x = static_cast<int>(i % kW);
-    const int y = static_cast<int>(i / kW);
-    if (kPictureArea.Contains(x, y)) continue;
-    n += a[i] != b[i] ? 1 : 0;
-  }
-  return n;
-}
 
 TEST(X11PluginEditor, ShowsInTheHostsWindowAsTheHeadlessRenderDraws) {
   REQUIRE_DISPLAY();

@@ -102,8 +102,15 @@ TEST(Bundle, OneObjectIsComponentProcessorAndController) {
   EXPECT_EQ(plug.controller->createView(nullptr), nullptr);
   IPlugView* view = plug.controller->createView("editor");
   ASSERT_NE(view, nullptr);
-  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultTrue);
-  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
+#if defined(_WIN32)
+  const char* const own = kPlatformTypeHWND;
+  const char* const other = kPlatformTypeX11EmbedWindowID;
+#else
+  const char* const own = kPlatformTypeX11EmbedWindowID;
+  const char* const other = kPlatformTypeHWND;
+#endif
+  EXPECT_EQ(view->isPlatformTypeSupported(own), kResultTrue);
+  EXPECT_EQ(view->isPlatformTypeSupported(other), kResultFalse);
   EXPECT_EQ(view->isPlatformTypeSupported("NSView"), kResultFalse);
   ViewRect size = {};
   EXPECT_EQ(view->getSize(&size), kResultOk);
@@ -120,9 +127,9 @@ TEST(Bundle, OneObjectIsComponentProcessorAndController) {
   EXPECT_EQ(static_cast<IPlugViewContentScaleSupport*>(scaleSupport)->setContentScaleFactor(2.0f),
             kResultOk);
   EXPECT_EQ(view->release(), 1u);  // the reference queryInterface gave
-  // No frame, so no run loop: nothing opens.
-  EXPECT_EQ(view->attached(reinterpret_cast<void*>(1), kPlatformTypeX11EmbedWindowID),
-            kResultFalse);
+  // A type the view does not take, or no parent: nothing opens.
+  EXPECT_EQ(view->attached(reinterpret_cast<void*>(1), other), kResultFalse);
+  EXPECT_EQ(view->attached(nullptr, own), kResultFalse);
   EXPECT_EQ(view->removed(), kResultFalse);
   EXPECT_EQ(view->release(), 0u);
   void* none = reinterpret_cast<void*>(1);

@@ -1,0 +1,52 @@
+#pragma once
+
+// The editor's pixels as the same build draws them without a window, to
+// compare with what a window shows.
+
+#include <cstdint>
+#include <vector>
+
+#include "editor/IGraphics.h"
+#include "editor/LayoutRig.h"
+#include "editor/drawing/LICE.h"
+
+namespace x11test {
+
+constexpr int kEditorW = 800;
+constexpr int kEditorH = 360;
+
+// What the same build draws for REDI's editor without a window, after the
+// same clicks.
+inline std::vector<uint32_t> HeadlessRender(bool tweakPage) {
+  layouttest::LayoutRig rig;
+  rig.Open();
+  if (tweakPage) rig.ClickCentre(layouttest::kPageSwitch);
+  IGraphics* gui = rig.plug.GetGUI();
+  gui->SetAllControlsDirty();
+  gui->Draw(IRECT(0, 0, gui->Width(), gui->Height()));
+  std::vector<uint32_t> pixels;
+  LICE_IBitmap* surface = gui->GetDrawBitmap();
+  for (int y = 0; y < surface->getHeight(); ++y) {
+    for (int x = 0; x < surface->getWidth(); ++x) {
+      pixels.push_back(surface->getBits()[y * surface->getRowSpan() + x] & 0xffffff);
+    }
+  }
+  return pixels;
+}
+
+// The picture beside the vocoder mode shows up at random on refreshes.
+inline const IRECT kPictureArea(530, 160, 602, 232);
+
+inline int DifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+  if (a.size() != b.size() || a.size() != static_cast<size_t>(kEditorW) * kEditorH) return -1;
+  int n = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const int x = static_cast<int>(i % kEditorW);
+    const int y = static_cast<int>(i / kEditorW);
+    if (kPictureArea.Contains(x, y)) continue;
+    n += a[i] != b[i] ? 1 : 0;
+  }
+  return n;
+}
+
+}  // namespace x11test
