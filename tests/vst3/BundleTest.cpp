@@ -177,6 +177,7 @@ TEST(Bundle, BusesAreMicExtOutputAndSixteenMidiChannels) {
 
 constexpr double kRate = 48000.0;
 constexpr int kBlock = 480;
+constexpr ParamID kProgramParam = 0x10000;  // the program-change parameter, as hosts see it
 
 struct Loudness {
   double rms = 0.0;
@@ -253,17 +254,29 @@ TEST(Bundle, ProcessingAllocatesNothing) {
     changes[b].Add(modWheel, 50, 0.1 * b);
     changes[b].Add(bend, 70, 0.05 * b);
   }
+  // Program changes, which load every parameter and report them back.
+  changes[3].Add(kProgramParam, 30, 5.0 / 63);
+  changes[6].Add(kProgramParam, 0, 12.0 / 63);
   ParamChanges out;
+  for (ParamID id = 0; id < 107; ++id) out.Add(id, 0, 0.0);
+  out.Add(kProgramParam, 0, 0.0);
+  for (ParamQueue& queue : out.queues) queue.points.reserve(64);
   ProcessData data = {};
   buffers.Connect(data, kBlock);
   data.outputParameterChanges = &out;
+  int reportedAfterProgramChange = 0;
   StartCountingAllocations();
   for (int b = 0; b < 8; ++b) {
     data.inputEvents = &events[b];
     data.inputParameterChanges = &changes[b];
+    for (ParamQueue& queue : out.queues) queue.points.clear();
     plug.processor->process(data);
+    for (const ParamQueue& queue : out.queues)
+      reportedAfterProgramChange += b == 6 && !queue.points.empty();
   }
   EXPECT_EQ(StopCountingAllocations(), 0);
+  // The host hears of the values the program brought.
+  EXPECT_GT(reportedAfterProgramChange, 0);
 }
 
 }  // namespace
