@@ -318,6 +318,7 @@ void IGraphics::OnTimerTick() {
   ApplyPendingParamValues();
   for (IControl* control : controls) control->OnGUIIdle();
   if (HandleTextEntryTick()) return;
+  if (idleHookEveryTick && plug != nullptr) plug->IdleHook();
   IRECT r;
   if (IsDirty(&r)) {
     idleTicks = 0;

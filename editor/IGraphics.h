@@ -175,6 +175,9 @@ class IGraphics {
   // text-entry commit or cancel, the dirty test with its redraw, and the
   // idle counter.
   void OnTimerTick();
+  // For hosts that make no editor-idle calls (VST 3): the plug-in's idle
+  // hook then runs on every tick, as those calls would run it.
+  void SetIdleHookEveryTick(bool everyTick) { idleHookEveryTick = everyTick; }
   // The union of the rectangles of all dirty controls; false when none.
   bool IsDirty(IRECT* r);
   // Draws the controls that need it into the surface.
@@ -258,6 +261,7 @@ class IGraphics {
   bool showTooltips = false;
   bool backgroundAttached = false;
   int idleTicks = 0;
+  bool idleHookEveryTick = false;
   IControl* keyCatcher = nullptr;
   int gestureParam = -1;  // the parameter a BeginParamGesture is open for
   int wheelRemainder = 0;

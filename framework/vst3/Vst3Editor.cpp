@@ -90,6 +90,8 @@ tresult VST3_CALL Vst3Editor::attached(void* parent, FIDString type) {
       return kResultFalse;
     }
     plug->EditorOpened();
+    // VST 3 hosts make no editor-idle calls: the meter moves on the tick.
+    editor->SetIdleHookEveryTick(true);
   }
   isAttached = true;
   if (runLoop != nullptr) {

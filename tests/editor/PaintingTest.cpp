@@ -105,6 +105,17 @@ TEST_F(PaintingTest, IdleHookRunsAfter21CleanTicksAndADirtyTickRestartsTheCount)
   EXPECT_EQ(rig.plug.idleCalls, 2);
 }
 
+TEST_F(PaintingTest, IdleHookRunsOnEveryTickWhenTheHostMakesNoIdleCalls) {
+  rig.graphics->SetIdleHookEveryTick(true);
+  for (int i = 0; i < 5; ++i) rig.graphics->Tick();
+  c->SetDirty(false);
+  rig.graphics->Tick();  // a redraw does not stop it
+  EXPECT_EQ(rig.plug.idleCalls, 6);
+  rig.graphics->SetIdleHookEveryTick(false);
+  for (int i = 0; i < 20; ++i) rig.graphics->Tick();
+  EXPECT_EQ(rig.plug.idleCalls, 6);
+}
+
 TEST_F(PaintingTest, OpeningTheWindowMarksEveryControlDirty) {
   rig.graphics->CloseWindow();
   rig.graphics->OpenWindow(nullptr);
