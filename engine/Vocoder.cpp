@@ -148,6 +148,7 @@ void Vocoder::ResetState(double rate) {
   SetEnsembleRate(ensembles[1], 2, 6.3);
 
   meterPeak = 0.0;
+  PublishBandLevels();  // the envelopes are at rest
   accentSum = 0.0;
   pitchBend = 0.0;
   for (int k = 0; k < kNumInputs; ++k) inputConnected[k] = host.IsInputConnected(k);
@@ -563,6 +564,7 @@ void Vocoder::ProcessBlock(double** inputs, double** outputs, int frames) noexce
     out[1] += n;
     frames -= n;
   }
+  PublishBandLevels();
 }
 
 void Vocoder::RenderSources(const double* const inputs[kNumInputs], int count) noexcept {
@@ -758,6 +760,29 @@ void Vocoder::Band(int ch, int b, const double* modulator, double* const carrier
 
   const double* carrier = carriers[ch];
   for (int i = 0; i < count; ++i) out[i] += synthesis.Step(carrier[i]) * envelope[i];
+}
+
+// Only reads the engine's state: the sound stays exactly as it is.
+void Vocoder::PublishBandLevels() noexcept {
+  const int carrierBands = vocoderMode != 0 ? kNumBands : kStandardCarrierBands;
+  const bool heard = vocoderBalance > 0.0;
+  const bool noiseBands = carrierBands < kNumBands && noiseLevel > 0.0;
+  for (int b = 0; b < kNumBands; ++b) {
+    BandLevels::Kind kind = BandLevels::kIdle;
+    if (heard && fixedBands[b]) {
+      kind = BandLevels::kFixed;
+    } else if (heard && b < carrierBands) {
+      kind = BandLevels::kCarrier;
+    } else if (heard && noiseBands) {
+      kind = BandLevels::kNoise;
+    }
+    double level = 0.0;
+    if (kind == BandLevels::kCarrier || kind == BandLevels::kNoise) {
+      const double louder = std::max(envelopeFilters[0][b].y1, envelopeFilters[1][b].y1);
+      level = louder > 0.0 ? louder * micLevel : 0.0;
+    }
+    bandLevels.Store(b, static_cast<float>(level), kind);
+  }
 }
 
 void Vocoder::Mix(double* outLeft, double* outRight, int count) noexcept {

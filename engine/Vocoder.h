@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/BandLanes.h"
+#include "engine/BandLevels.h"
 #include "engine/BandPassPair.h"
 #include "engine/EnsembleUnit.h"
 #include "engine/Filter.h"
@@ -88,6 +89,8 @@ class Vocoder {
   double SampleRate() const { return sampleRate; }
   // Mean absolute sample value over a tick, for the level meter.
   double MeterLevel() const { return meterPeak * invTickSamples; }
+  // The band envelopes, for the band display; any thread may read them.
+  const BandLevels& Bands() const { return bandLevels; }
 
   // Control tick.
   int tickSamples = 0;
@@ -136,6 +139,7 @@ class Vocoder {
 
   double accentSum = 0.0;  // band envelopes before bias and ceiling, over the tick so far
   double meterPeak = 0.0;
+  BandLevels bandLevels;
   bool inputConnected[kNumInputs] = {true, true, true, true};
   bool modulatorActive[kNumChannels] = {};
 
@@ -189,6 +193,8 @@ class Vocoder {
   void Band(int ch, int b, const double* modulator, double* const carriers[kNumChannels],
             int count) noexcept;
   void Mix(double* outLeft, double* outRight, int count) noexcept;
+  // Hands the envelopes the block ended with to the band display.
+  void PublishBandLevels() noexcept;
   void ReleaseVoice(Voice& voice) noexcept;
   void SetVibratoSpeed(double hz);
 
