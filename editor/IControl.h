@@ -56,6 +56,8 @@ class IControl {
   // more tick after it is drawn.
   virtual void SetClean();
   virtual bool IsDirty() { return dirty; }
+  // Moves on its own with the audio: its redraws leave the editor idle.
+  virtual bool ShowsLiveLevels() const { return false; }
   // Every timer tick, before the dirty test.
   virtual void OnGUIIdle() {}
   virtual void SetAuxParamValueFromPlug(int auxParamIdx, double value);

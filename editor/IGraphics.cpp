@@ -321,9 +321,13 @@ void IGraphics::OnTimerTick() {
   if (idleHookEveryTick && plug != nullptr) plug->IdleHook();
   IRECT r;
   if (IsDirty(&r)) {
-    idleTicks = 0;
+    // A level display that moves on its own leaves the editor idle.
+    const bool onlyLevels = OnlyLiveLevelsDirty();
     RedrawRect(r);
-    return;
+    if (!onlyLevels) {
+      idleTicks = 0;
+      return;
+    }
   }
   if (++idleTicks > kIdleTicks) {
     idleTicks = 0;
@@ -346,6 +350,13 @@ bool IGraphics::IsDirty(IRECT* r) {
   }
   if (r != nullptr) *r = area;
   return dirty;
+}
+
+bool IGraphics::OnlyLiveLevelsDirty() {
+  for (IControl* control : controls) {
+    if (control->IsDirty() && !control->ShowsLiveLevels()) return false;
+  }
+  return true;
 }
 
 void IGraphics::DrawControl(IControl* control) {

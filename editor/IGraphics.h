@@ -180,6 +180,8 @@ class IGraphics {
   void SetIdleHookEveryTick(bool everyTick) { idleHookEveryTick = everyTick; }
   // The union of the rectangles of all dirty controls; false when none.
   bool IsDirty(IRECT* r);
+  // Every dirty control is a live level display (IControl::ShowsLiveLevels).
+  bool OnlyLiveLevelsDirty();
   // Draws the controls that need it into the surface.
   bool Draw(const IRECT& r);
 

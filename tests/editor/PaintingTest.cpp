@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "tests/editor/EditorTestSupport.h"
@@ -99,6 +100,31 @@ TEST_F(PaintingTest, IdleHookRunsAfter21CleanTicksAndADirtyTickRestartsTheCount)
   for (int i = 0; i < 10; ++i) rig.graphics->Tick();
   c->SetDirty(false);
   rig.graphics->Tick();  // drawn: the count starts again
+  for (int i = 0; i < 20; ++i) rig.graphics->Tick();
+  EXPECT_EQ(rig.plug.idleCalls, 1);
+  rig.graphics->Tick();
+  EXPECT_EQ(rig.plug.idleCalls, 2);
+}
+
+// A level display that moves with the audio.
+class LiveProbe : public ProbeControl {
+ public:
+  using ProbeControl::ProbeControl;
+  bool ShowsLiveLevels() const override { return true; }
+  void OnGUIIdle() override { SetDirty(false); }
+};
+
+TEST_F(PaintingTest, ALiveLevelDisplayRedrawsEveryTickAndLeavesTheIdleCountRunning) {
+  auto* live = new LiveProbe(&rig.plug, &rig.log, "live", IRECT(200, 0, 220, 20));
+  rig.graphics->AttachControl(live);
+  rig.log.clear();
+  for (int i = 0; i < 21; ++i) rig.graphics->Tick();
+  EXPECT_EQ(rig.plug.idleCalls, 1);
+  EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "live draw"), 21);
+  // Any other control drawn restarts the count, as before.
+  for (int i = 0; i < 10; ++i) rig.graphics->Tick();
+  c->SetDirty(false);
+  rig.graphics->Tick();
   for (int i = 0; i < 20; ++i) rig.graphics->Tick();
   EXPECT_EQ(rig.plug.idleCalls, 1);
   rig.graphics->Tick();
