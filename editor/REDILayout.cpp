@@ -5,6 +5,7 @@
 
 #include "editor/IControls.h"
 #include "editor/IGraphics.h"
+#include "editor/ZARBandDisplay.h"
 #include "editor/ZARInvisibleSwitch.h"
 #include "editor/ZARKnobMultiControlText.h"
 #include "editor/ZARLoadWAVControl.h"
@@ -136,6 +137,9 @@ void REDI::BuildEditorLayout() {
   c.learnSwitch = new ZARSwitchMidiLearn(this, 702, 305, b.learn, b.unlearn);
   g->AttachControl(c.learnSwitch);
   g->AttachControl(new ITextControl(this, IRECT(712, 24, 776, 36), VersionStyle(), kVersionText));
+  // Last, so that the controls before it keep their places.
+  c.bandDisplay = new ZARBandDisplay(this, IRECT(380, 184, 520, 236), &vocoder.Bands());
+  g->AttachControl(c.bandDisplay);
 
   ShowTweakPage(false);
   RefreshParamControls();
@@ -153,6 +157,8 @@ void REDI::ShowTweakPage(bool show) {
   set(c.toolsMenu);
   for (auto& row : c.bands)
     for (IControl* control : row) set(control);
+  // The tweak page covers the display: it would draw over that page.
+  if (c.bandDisplay->IsHidden() != show) c.bandDisplay->Hide(show);
 }
 
 void REDI::AttachEditor(IGraphics* graphics) {

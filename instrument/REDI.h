@@ -83,6 +83,7 @@ class REDI : public Synth, private VocoderHost {
     ZARPresetMenu* presetMenu = nullptr;
     ZARSwitchMidiLearn* learnSwitch = nullptr;
     IControl* bands[4][kNumBands] = {};  // analysis, synthesis, level, fixed
+    IControl* bandDisplay = nullptr;     // the main page's live band levels
   } editorControls;
 
   Vocoder vocoder;

@@ -697,20 +697,17 @@ def bottom_row(ctx, page):
         engraved(ctx, "MAIN", (PAGE_BOX[0] + PAGE_BOX[2]) / 2.0, 345, size=8, colour=DIM_INK)
 
 
-def band_ornament(ctx, left, bottom):
-    """Twenty bars shaped like a voice's spectrum, printed on the panel."""
+def band_slots(ctx, left, bottom):
+    """The live band display's bay: twenty dark slots on a faint floor, which
+    the display fills with each band's level."""
     for band in range(20):
-        t = band / 19.0
-        level = 0.25 + 0.55 * math.exp(-((t - 0.22) / 0.16) ** 2) + \
-            0.35 * math.exp(-((t - 0.62) / 0.12) ** 2) + 0.12 * (1 - t)
-        h = round(8 + 44 * min(level, 1.0))
         x = left + band * 7
-        ctx.rectangle(x, bottom - h, 4, h)
-        ctx.set_source(vertical_gradient(bottom - h, bottom, [(0, AMBER, 0.40), (1, AMBER, 0.08)]))
+        ctx.rectangle(x, bottom - 52, 4, 52)
+        ctx.set_source(vertical_gradient(bottom - 52, bottom, [(0, SHADOW, 0.10), (1, SHADOW, 0.32)]))
         ctx.fill()
-        rgba(ctx, AMBER, 0.7)
-        ctx.rectangle(x, bottom - h, 4, 1)
-        ctx.fill()
+    rgba(ctx, AMBER, 0.30)
+    ctx.rectangle(left - 2, bottom, 20 * 7 + 1, 1)
+    ctx.fill()
 
 
 def carrier_ornament(ctx, left, top, width, height):
@@ -814,7 +811,7 @@ def main_page():
     ctx.move_to(392, 130.5)
     ctx.line_to(648, 130.5)
     ctx.stroke()
-    band_ornament(ctx, 380, 236)
+    band_slots(ctx, 380, 236)
     engraved(ctx, "Welmora", 674, 238, size=12, colour=DIM_INK, align="right", family=TITLE_FONT)
     engraved(ctx, "20-BAND VOCODER  ·  CARRIER SYNTHESIZER  ·  ENSEMBLE", 520, 146, size=8,
              colour=DIM_INK, spacing=0.6)

@@ -34,7 +34,8 @@ enum ControlIndex {
   kPageSwitch = 115,
   kLearnSwitch = 116,
   kVersionText = 117,
-  kNumControls = 118
+  kBandDisplay = 118,
+  kNumControls = 119
 };
 
 inline const IMouseMod kLeft(true, false);

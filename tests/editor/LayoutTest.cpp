@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <cstdint>
@@ -12,56 +11,11 @@
 #include "editor/ZARPresetMenu.h"
 #include "editor/ZARSwitchMidiLearn.h"
 #include "instrument/ParameterIds.h"
+#include "tests/editor/EditorPictures.h"
 #include "tests/editor/LayoutRig.h"
 
 namespace layouttest {
 namespace {
-
-// A copy of the editor's surface, as 0xAARRGGBB pixels.
-struct Picture {
-  int w = 0;
-  int h = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * w + x)]; }
-  bool operator==(const Picture& o) const { return w == o.w && h == o.h && pixels == o.pixels; }
-};
-
-Picture Capture(IGraphics& ui) {
-  LICE_IBitmap* s = ui.GetDrawBitmap();
-  Picture p;
-  p.w = s->getWidth();
-  p.h = s->getHeight();
-  for (int y = 0; y < p.h; ++y)
-    for (int x = 0; x < p.w; ++x) p.pixels.push_back(s->getBits()[y * s->getRowSpan() + x]);
-  return p;
-}
-
-// Draws every visible control afresh, back to front.
-Picture Render(LayoutRig& rig) {
-  rig.ui->SetAllControlsDirty();
-  rig.ui->Draw(IRECT(0, 0, REDI::kEditorWidth, REDI::kEditorHeight));
-  return Capture(*rig.ui);
-}
-
-// Kept for people to look at: build/artifacts/<name>-<build tree>.png.
-void WriteArtifact(const Picture& p, const std::string& name) {
-  const std::filesystem::path folder = REDI_ARTIFACTS_DIR;
-  std::filesystem::create_directories(folder);
-  std::vector<unsigned char> rgba;
-  for (uint32_t px : p.pixels) {
-    rgba.push_back(static_cast<unsigned char>(LICE_GETR(px)));
-    rgba.push_back(static_cast<unsigned char>(LICE_GETG(px)));
-    rgba.push_back(static_cast<unsigned char>(LICE_GETB(px)));
-    rgba.push_back(255);
-  }
-  png_image image = {};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(p.w);
-  image.height = static_cast<png_uint_32>(p.h);
-  image.format = PNG_FORMAT_RGBA;
-  const std::string path = (folder / (name + "-" + REDI_TREE_NAME + ".png")).string();
-  ASSERT_NE(png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr), 0) << path;
-}
 
 int CountDifferent(const Picture& a, const Picture& b, const IRECT& area) {
   int n = 0;
@@ -218,8 +172,9 @@ TEST(LayoutTest, EveryControlDrawsInsideItsRectangle) {
       }
     }
     EXPECT_EQ(outside, 0) << "control " << i + 1;
+    // The band display is empty in silence.
     const bool drawsSomething =
-        r.W() > 0 && i != kToolsMenu && i != kOptionMenu && i != kPageSwitch;
+        r.W() > 0 && i != kToolsMenu && i != kOptionMenu && i != kPageSwitch && i != kBandDisplay;
     if (drawsSomething) {
       EXPECT_GT(inside, 0) << "control " << i + 1;
     }
@@ -253,7 +208,7 @@ TEST(LayoutTest, ControlsChangedTogetherLeaveThePictureOfAFullRedraw) {
 void ExpectCentresReached(LayoutRig& rig, int first, int last) {
   for (int i = first; i <= last; ++i) {
     const IControl* c = rig.ui->GetControl(i);
-    if (c->IsHidden() || i == kMeter) continue;
+    if (c->IsHidden() || i == kMeter || i == kBandDisplay) continue;
     const IRECT& r = c->GetRECT();
     EXPECT_EQ(rig.ui->GetMouseControlIdx((r.left + r.right) / 2, (r.top + r.bottom) / 2), i)
         << "control " << i + 1;
@@ -264,9 +219,11 @@ TEST(LayoutTest, AClickAtEveryControlsCentreReachesIt) {
   LayoutRig rig;
   rig.Open();
   ExpectCentresReached(rig, kTuneKnob, kNumControls - 1);
-  // The meter only shows the level.
+  // The meter and the band display only show levels.
   const IRECT& meter = rig.ui->GetControl(kMeter)->GetRECT();
   EXPECT_EQ(rig.ui->GetMouseControlIdx(meter.left + 50, meter.top + 30), kBackground);
+  const IRECT& bands = rig.ui->GetControl(kBandDisplay)->GetRECT();
+  EXPECT_EQ(rig.ui->GetMouseControlIdx(bands.left + 70, bands.top + 40), kBackground);
 
   rig.ClickCentre(kPageSwitch);
   ASSERT_TRUE(rig.TweakPageShown());
