@@ -365,6 +365,16 @@ tresult VST3_CALL Vst3Plugin::setupProcessing(ProcessSetup& setup) {
   return kResultOk;
 }
 
+// The slowest band envelope ("Speed" at its slowest: 4 Hz) falls by more than
+// 100 dB within a second of the input's end; the band filters' ringing and
+// the ensemble's delay lines are over well before.
+uint32 VST3_CALL Vst3Plugin::getTailSamples() {
+  constexpr double kTailSeconds = 1.0;
+  ScopedLock guard(plug->Lock());
+  const double rate = plug->SampleRate();
+  return rate > 0.0 ? static_cast<uint32>(std::lround(rate * kTailSeconds)) : kNoTail;
+}
+
 tresult VST3_CALL Vst3Plugin::setProcessing(TBool state) {
   ScopedLock guard(plug->Lock());
   processing = state != 0;

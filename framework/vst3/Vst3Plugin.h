@@ -87,10 +87,11 @@ class Vst3Plugin final : public Vst3ComponentSide,
   vst3::tresult VST3_CALL setupProcessing(vst3::ProcessSetup& setup) override;
   // User-interface or audio thread.
   vst3::tresult VST3_CALL setProcessing(vst3::TBool state) override;
-  // Audio thread; allocates nothing (a program change excepted, as in the
-  // VST 2 build's MIDI program change).
+  // Audio thread; allocates nothing (a program that plays another WAV file
+  // excepted: it loads the file, as in the VST 2 build).
   vst3::tresult VST3_CALL process(vst3::ProcessData& data) override;
-  vst3::uint32 VST3_CALL getTailSamples() override { return vst3::kNoTail; }
+  // How long the output goes on after the input stops, at the set rate.
+  vst3::uint32 VST3_CALL getTailSamples() override;
   vst3::uint32 VST3_CALL getProcessContextRequirements() override { return 0; }
 
   // ---- IEditController (user-interface thread) ----

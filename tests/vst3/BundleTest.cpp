@@ -235,6 +235,45 @@ TEST(Bundle, AHeldChordOverNoiseSoundsAtBothSampleSizes) {
   EXPECT_NEAR(single.rms, wide.rms, 0.2 * wide.rms);
 }
 
+// Noise on MIC under a held chord at the slowest envelopes with the
+// ensemble on, then silence: the output dies within the reported tail.
+TEST(Bundle, TheOutputDiesWithinTheReportedTail) {
+  Instance plug;
+  ASSERT_TRUE(plug.Ready());
+  plug.Start(kRate, kBlock);
+  const uint32 tail = plug.processor->getTailSamples();
+  EXPECT_EQ(tail, static_cast<uint32>(kRate));
+  std::mt19937 random(3);
+  std::uniform_real_distribution<double> noise(-0.5, 0.5);
+  Buffers<float> buffers(kBlock);
+  const int playing = static_cast<int>(kRate) / kBlock;
+  const int silent = static_cast<int>(tail) / kBlock;
+  double loud = 0.0, last = 0.0;
+  for (int b = 0; b < playing + silent; ++b) {
+    for (int c = 0; c < 2; ++c)
+      for (float& x : buffers.mic[c]) x = b < playing ? static_cast<float>(noise(random)) : 0.0f;
+    EventList events;
+    ParamChanges changes;
+    if (b == 0) {
+      for (int note : {48, 55, 60, 63}) events.NoteOn(0, note, 0.8f);
+      changes.Add(106, 0, 0.0);  // Speed -1
+      changes.Add(16, 0, 1.0);   // Ensemble
+    }
+    ProcessData data = {};
+    buffers.Connect(data, kBlock);
+    data.inputEvents = &events;
+    data.inputParameterChanges = &changes;
+    plug.processor->process(data);
+    double peak = 0.0;
+    for (int c = 0; c < 2; ++c)
+      for (float x : buffers.out[c]) peak = std::max(peak, std::fabs(static_cast<double>(x)));
+    if (b < playing) loud = std::max(loud, peak);
+    last = peak;
+  }
+  EXPECT_GT(loud, 0.05);
+  EXPECT_LT(last, 1e-5 * loud);  // more than 100 dB down
+}
+
 TEST(Bundle, ProcessingAllocatesNothing) {
   Instance plug;
   ASSERT_TRUE(plug.Ready());
