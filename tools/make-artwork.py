@@ -1,17 +1,25 @@
 #!/usr/bin/python3
 """Draws the editor's bitmaps from vector shapes into resources/img/.
 
-    make-artwork.py                 write the 14 PNGs into resources/img/
+    make-artwork.py                 write the 14 PNGs into resources/img/, each
+                                    at every editor size (name@125.png ...)
     make-artwork.py --out DIR       write them into DIR instead
     make-artwork.py --check         draw them afresh and compare their pixels
                                     with the committed files (exit 1 on any
                                     difference)
     make-artwork.py --preview DIR   also write whole-window previews with the
                                     controls pasted in at sample values
+    make-artwork.py --compare-sizes DIR
+                                    measure the sizes between 100 % and 200 %
+                                    drawn directly against the 200 % drawing
+                                    reduced, and write crops of both into DIR
 
 Needs Debian's python3-cairo and the fonts of fonts-dejavu-core and
 fonts-liberation2. Multi-frame bitmaps are vertical strips of equal frames;
-their sizes are fixed by the editor layout and checked before writing.
+their sizes are fixed by the editor layout and checked before writing. At an
+editor size other than 100 % every frame is drawn into a whole number of
+pixels, its logical size times the scale rounded, with the drawing scaled to
+fit (a 14-pixel switch becomes 18 pixels at 125 %), so frames stay apart.
 """
 
 import argparse
@@ -26,6 +34,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 IMG_DIR = os.path.join(HERE, "..", "resources", "img")
 
 WIDTH, HEIGHT = 800, 360
+# The editor sizes, in percent; 100 % has the plain file names.
+SIZES = (100, 125, 150, 175, 200)
 KNOB_FRAMES = 65
 METER_FRAMES = 31
 METER_MIN_DB, METER_MAX_DB = -30.0, 6.0
@@ -91,9 +101,23 @@ def band_x(band):
 # ---------------------------------------------------------------- helpers
 
 
+# What surface() draws for: the editor size and the frames of the bitmap.
+_drawing = {"size": 100, "frames": 1}
+
+
+def scaled_extent(logical, size):
+    """A logical extent at an editor size, in whole pixels (halves up)."""
+    return int(math.floor(logical * size / 100.0 + 0.5))
+
+
 def surface(w, h):
-    s = cairo.ImageSurface(cairo.FORMAT_ARGB32, w, h)
+    """A surface for w x h logical pixels at the editor size being drawn."""
+    size, frames = _drawing["size"], _drawing["frames"]
+    frame_h = h / frames
+    cell_w, cell_h = scaled_extent(w, size), scaled_extent(frame_h, size)
+    s = cairo.ImageSurface(cairo.FORMAT_ARGB32, cell_w, cell_h * frames)
     ctx = cairo.Context(s)
+    ctx.scale(cell_w / float(w), cell_h / frame_h)
     options = cairo.FontOptions()
     options.set_antialias(cairo.ANTIALIAS_GRAY)
     options.set_hint_style(cairo.HINT_STYLE_SLIGHT)
@@ -908,16 +932,38 @@ BITMAPS = [
 ]
 
 
-def write_all(folder):
+def file_name(name, size):
+    return name if size == 100 else name.replace(".png", "@%d.png" % size)
+
+
+def expected_size(w, h, frames, size):
+    return scaled_extent(w, size), scaled_extent(h // frames, size) * frames
+
+
+def draw_at(size, frames, draw):
+    _drawing["size"], _drawing["frames"] = size, frames
+    try:
+        return draw()
+    finally:
+        _drawing["size"], _drawing["frames"] = 100, 1
+
+
+def write_all(folder, sizes=SIZES):
+    """Writes every bitmap at every size; returns the 100 % drawings."""
     os.makedirs(folder, exist_ok=True)
     drawn = {}
     for _, name, w, h, frames, draw in BITMAPS:
-        s = draw()
-        if (s.get_width(), s.get_height()) != (w, h) or h % frames != 0:
-            raise SystemExit("%s: drew %dx%d, the layout needs %dx%d" %
-                             (name, s.get_width(), s.get_height(), w, h))
-        s.write_to_png(os.path.join(folder, name))
-        drawn[name] = s
+        if h % frames != 0:
+            raise SystemExit("%s: %d rows do not split into %d frames" % (name, h, frames))
+        for size in sizes:
+            s = draw_at(size, frames, draw)
+            if (s.get_width(), s.get_height()) != expected_size(w, h, frames, size):
+                raise SystemExit("%s at %d %%: drew %dx%d, the layout needs %dx%d" %
+                                 ((name, size, s.get_width(), s.get_height()) +
+                                  expected_size(w, h, frames, size)))
+            s.write_to_png(os.path.join(folder, file_name(name, size)))
+            if size == 100:
+                drawn[name] = s
     return drawn
 
 
@@ -935,9 +981,11 @@ def check(reference_folder):
     moves anti-aliased edges by a step or two; then redraw on purpose
     (run the script without --check) and commit the new files."""
     failures = []
+    files = [(file_name(name, size), expected_size(w, h, frames, size))
+             for _, name, w, h, frames, _ in BITMAPS for size in SIZES]
     with tempfile.TemporaryDirectory() as folder:
         write_all(folder)
-        for _, name, w, h, _, _ in BITMAPS:
+        for name, (w, h) in files:
             committed = os.path.join(reference_folder, name)
             if not os.path.exists(committed):
                 failures.append("%s: missing from %s" % (name, reference_folder))
@@ -952,8 +1000,8 @@ def check(reference_folder):
                 failures.append("%s: %d pixels differ from a fresh drawing" % (name, differing))
     for f in failures:
         print(f)
-    print("artwork: %d of %d bitmaps match their drawing" % (len(BITMAPS) - len(failures),
-                                                            len(BITMAPS)))
+    print("artwork: %d of %d bitmaps match their drawing" % (len(files) - len(failures),
+                                                            len(files)))
     return not failures
 
 
@@ -1041,14 +1089,86 @@ def preview(drawn, folder):
         big.write_to_png(os.path.join(folder, "artwork-%s-preview-2x.png" % page))
 
 
+# ---------------------------------------------------------------- sizes between
+
+
+def reduced_from_200(name, w, h, frames, draw, size):
+    """The 200 % drawing reduced to `size` with cairo's best filter."""
+    big = draw_at(200, frames, draw)
+    tw, th = expected_size(w, h, frames, size)
+    out = cairo.ImageSurface(cairo.FORMAT_ARGB32, tw, th)
+    ctx = cairo.Context(out)
+    ctx.scale(tw / float(big.get_width()), th / float(big.get_height()))
+    ctx.set_source_surface(big, 0, 0)
+    ctx.get_source().set_filter(cairo.FILTER_BEST)
+    ctx.paint()
+    return out
+
+
+def edge_energy(s):
+    """Mean luminance step between neighbouring pixels: blur lowers it."""
+    s.flush()
+    w, h, stride, data = s.get_width(), s.get_height(), s.get_stride(), s.get_data()
+    lum = [[0.0] * w for _ in range(h)]
+    for y in range(h):
+        row = y * stride
+        for x in range(w):
+            b, g, r = data[row + 4 * x], data[row + 4 * x + 1], data[row + 4 * x + 2]
+            lum[y][x] = 0.2126 * r + 0.7152 * g + 0.0722 * b
+    total = 0.0
+    for y in range(h - 1):
+        for x in range(w - 1):
+            total += abs(lum[y][x + 1] - lum[y][x]) + abs(lum[y + 1][x] - lum[y][x])
+    return total / ((w - 1) * (h - 1))
+
+
+def compare_sizes(folder):
+    """Prints the edge energy of each size drawn directly and reduced from
+    200 %, and writes both side by side, twice enlarged, into folder."""
+    os.makedirs(folder, exist_ok=True)
+    chosen = {name: entry for entry in BITMAPS for name in [entry[1]]}
+    for name in ("back.png", "knob.png", "learn.png"):
+        _, _, w, h, frames, draw = chosen[name]
+        for size in (125, 150, 175):
+            direct = draw_at(size, frames, draw)
+            reduced = reduced_from_200(name, w, h, frames, draw, size)
+            if name != "back.png":  # one frame is enough to judge
+                fh = direct.get_height() // frames
+                direct, reduced = (crop(x, 0, 0, x.get_width(), fh) for x in (direct, reduced))
+            d, r = edge_energy(direct), edge_energy(reduced)
+            print("%-10s %3d %%: direct %.2f, reduced from 200 %% %.2f (%.0f %% of direct)" %
+                  (name, size, d, r, 100.0 * r / d))
+            side = cairo.ImageSurface(cairo.FORMAT_ARGB32, 4 * direct.get_width() + 8,
+                                      2 * direct.get_height())
+            ctx = cairo.Context(side)
+            ctx.scale(2, 2)
+            for i, x in enumerate((direct, reduced)):
+                ctx.set_source_surface(x, i * (x.get_width() + 4), 0)
+                ctx.get_source().set_filter(cairo.FILTER_NEAREST)
+                ctx.paint()
+            side.write_to_png(os.path.join(folder, "sizes-%s-%d.png" % (name[:-4], size)))
+
+
+def crop(s, x, y, w, h):
+    out = cairo.ImageSurface(cairo.FORMAT_ARGB32, w, h)
+    ctx = cairo.Context(out)
+    ctx.set_source_surface(s, -x, -y)
+    ctx.paint()
+    return out
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", default=IMG_DIR)
     parser.add_argument("--check", action="store_true")
     parser.add_argument("--preview", metavar="DIR")
+    parser.add_argument("--compare-sizes", metavar="DIR")
     args = parser.parse_args()
     if args.check:
         return 0 if check(args.out) else 1
+    if args.compare_sizes:
+        compare_sizes(args.compare_sizes)
+        return 0
     drawn = write_all(args.out)
     if args.preview:
         preview(drawn, args.preview)
