@@ -33,10 +33,11 @@ LICE_Blend BlendMode(const IChannelBlend* blend) {
   }
 }
 
-LICE_TextStyle TextStyle(const IText& text) {
+// The font engine draws the text at the editor's size: never stretched.
+LICE_TextStyle TextStyle(const IText& text, int sizePercent) {
   LICE_TextStyle style = {};
   style.face = text.font;
-  style.size = text.size;
+  style.size = static_cast<int>(std::floor(text.size * sizePercent / 100.0 + 0.5));
   style.colour = LicePixel(text.color);
   style.bold = text.style == IText::kStyleBold;
   style.italic = text.style == IText::kStyleItalic;
@@ -403,7 +404,7 @@ void IGraphics::DrawStrict(const IRECT& r) {
 // are drawn on the scratch, which starts as the surface inside the area, and
 // only the area goes back to the surface.
 void IGraphics::DrawClipped(const IRECT& area, IControl* also) {
-  const IRECT clip = area.Intersect(IRECT(0, 0, width, height));
+  const IRECT clip = ToPixels(area).Intersect(IRECT(0, 0, PixelWidth(), PixelHeight()));
   LICE_Blit(scratch.get(), surface.get(), clip.left, clip.top, clip.left, clip.top, clip.W(),
             clip.H(), 1.0f, LICE_Blend::Clobber);
   target = scratch.get();
@@ -428,33 +429,73 @@ int IGraphics::FrameOffset(int extent, int frames, int frame) {
   return static_cast<int>(std::lround(static_cast<double>(extent) * (frame - 1) / frames));
 }
 
+// The pixels of the bitmap drawn for the editor's size, and the scale from
+// its logical pixels to them (1 where only the 100 % pixels exist).
+const LICE_IBitmap* IGraphics::SizedPixels(const IBitmap& bitmap) const {
+  if (sizePercent == 100 || bitmap.resourceId <= 0) return bitmap.bitmap;
+  int index = 0;
+  while (index < kNumSizes && kSizes[index] != sizePercent) ++index;
+  const LICE_IBitmap* sized =
+      LoadCachedBitmap(bitmap.resourceId + kSizeResourceStep * index, "sized.png");
+  // A sized bitmap must hold the same frames at the size's cell size;
+  // anything else is drawn from the 100 % pixels.
+  if (sized == nullptr || bitmap.W <= 0 || bitmap.H <= 0 || bitmap.N <= 0) return bitmap.bitmap;
+  const int cellW = ToPixels(bitmap.FrameW()), cellH = ToPixels(bitmap.FrameH());
+  const int w = bitmap.framesAreHorizontal ? cellW * bitmap.N : cellW;
+  const int h = bitmap.framesAreHorizontal ? cellH : cellH * bitmap.N;
+  return sized->getWidth() == w && sized->getHeight() == h ? sized : bitmap.bitmap;
+}
+
 bool IGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
                            const IChannelBlend* blend) {
-  if (target == nullptr || bitmap.bitmap == nullptr) return false;
+  const LICE_IBitmap* pixels = SizedPixels(bitmap);
+  if (target == nullptr || pixels == nullptr) return false;
   const float weight = blend != nullptr ? blend->weight : 1.0f;
-  LICE_Blit(target, bitmap.bitmap, dest.left, dest.top, srcX, srcY, dest.W(), dest.H(), weight,
+  const IRECT to = ToPixels(dest);
+  if (pixels == bitmap.bitmap && sizePercent != 100) {
+    // No drawing for this size: the 100 % pixels where they belong.
+    LICE_Blit(target, pixels, to.left, to.top, srcX, srcY, dest.W(), dest.H(), weight,
+              BlendMode(blend));
+    return true;
+  }
+  LICE_Blit(target, pixels, to.left, to.top, ToPixels(srcX), ToPixels(srcY), to.W(), to.H(), weight,
             BlendMode(blend));
   return true;
 }
 
 bool IGraphics::DrawBitmapFrame(const IBitmap& bitmap, const IRECT& dest, int frame,
                                 const IChannelBlend* blend) {
-  if (bitmap.framesAreHorizontal) {
-    return DrawBitmap(bitmap, dest, FrameOffset(bitmap.W, bitmap.N, frame), 0, blend);
+  const LICE_IBitmap* pixels = SizedPixels(bitmap);
+  if (target == nullptr || pixels == nullptr) return false;
+  if (pixels == bitmap.bitmap) {
+    const int frameX = bitmap.framesAreHorizontal ? FrameOffset(bitmap.W, bitmap.N, frame) : 0;
+    const int frameY = bitmap.framesAreHorizontal ? 0 : FrameOffset(bitmap.H, bitmap.N, frame);
+    return DrawBitmap(bitmap, dest, frameX, frameY, blend);
   }
-  return DrawBitmap(bitmap, dest, 0, FrameOffset(bitmap.H, bitmap.N, frame), blend);
+  // Frames of a sized strip are whole cells: one cell, never a row of the
+  // next, even where the rectangle rounds a pixel larger.
+  const int cellW = ToPixels(bitmap.FrameW()), cellH = ToPixels(bitmap.FrameH());
+  const int index = std::clamp(frame, 1, std::max(bitmap.N, 1)) - 1;
+  const IRECT to = ToPixels(dest);
+  const float weight = blend != nullptr ? blend->weight : 1.0f;
+  LICE_Blit(target, pixels, to.left, to.top, bitmap.framesAreHorizontal ? cellW * index : 0,
+            bitmap.framesAreHorizontal ? 0 : cellH * index, std::min(to.W(), cellW),
+            std::min(to.H(), cellH), weight, BlendMode(blend));
+  return true;
 }
 
 bool IGraphics::FillIRect(const IColor& color, const IRECT& r) {
   if (target == nullptr) return false;
-  LICE_FillRect(target, r.left, r.top, r.W(), r.H(), LicePixel(color));
+  const IRECT to = ToPixels(r);
+  LICE_FillRect(target, to.left, to.top, to.W(), to.H(), LicePixel(color));
   return true;
 }
 
 bool IGraphics::DrawIText(const IText& style, const char* text, const IRECT& r) {
   if (target == nullptr || text == nullptr) return false;
   if (text[0] == '\0') return true;
-  LICE_DrawText(target, TextStyle(style), text, r.left, r.top, r.right, r.bottom);
+  const IRECT to = ToPixels(r);
+  LICE_DrawText(target, TextStyle(style, sizePercent), text, to.left, to.top, to.right, to.bottom);
   return true;
 }
 
@@ -462,16 +503,19 @@ bool IGraphics::MeasureIText(const IText& style, const char* text, IRECT* r) {
   if (text == nullptr || r == nullptr) return false;
   int w = 0;
   int h = 0;
-  if (!LICE_MeasureText(TextStyle(style), text, &w, &h)) return false;
-  r->right = r->left + w;
-  r->bottom = r->top + h;
+  if (!LICE_MeasureText(TextStyle(style, sizePercent), text, &w, &h)) return false;
+  // In logical pixels, rounded up: the text fits what it was measured for.
+  r->right = r->left + (w * 100 + sizePercent - 1) / sizePercent;
+  r->bottom = r->top + (h * 100 + sizePercent - 1) / sizePercent;
   return true;
 }
 
 IBitmap IGraphics::LoadIBitmap(int resourceId, const char* name, int frames) {
   LICE_IBitmap* bitmap = LoadCachedBitmap(resourceId, name);
   if (bitmap == nullptr) return IBitmap(nullptr, 0, 0, std::max(frames, 1));
-  return IBitmap(bitmap, bitmap->getWidth(), bitmap->getHeight(), std::max(frames, 1));
+  IBitmap loaded(bitmap, bitmap->getWidth(), bitmap->getHeight(), std::max(frames, 1));
+  loaded.resourceId = resourceId;
+  return loaded;
 }
 
 // ---- Text entry and prompting ----
@@ -603,9 +647,53 @@ void IGraphics::PromptUserInput(IControl* control, IParameter* param, const IREC
 // ---- Size and surface ----
 
 void IGraphics::PrepDraw() {
-  surface = std::make_unique<LICE_SysBitmap>(width, height);
-  scratch = std::make_unique<LICE_MemBitmap>(width, height);
+  surface = std::make_unique<LICE_SysBitmap>(PixelWidth(), PixelHeight());
+  scratch = std::make_unique<LICE_MemBitmap>(PixelWidth(), PixelHeight());
   target = surface.get();
+}
+
+bool IGraphics::IsEditorSize(int percent) {
+  return std::find(std::begin(kSizes), std::end(kSizes), percent) != std::end(kSizes);
+}
+
+void IGraphics::SetSizePercent(int percent) {
+  if (!IsEditorSize(percent) || percent == sizePercent) return;
+  sizePercent = percent;
+  if (surface) {
+    target = nullptr;
+    surface.reset();
+    scratch.reset();
+    PrepDraw();
+  }
+  SetAllControlsDirty();
+}
+
+int IGraphics::ToPixels(int logical) const {
+  return static_cast<int>(std::floor(logical * sizePercent / 100.0 + 0.5));
+}
+
+IRECT IGraphics::ToPixels(const IRECT& r) const {
+  return IRECT(ToPixels(r.left), ToPixels(r.top), ToPixels(r.right), ToPixels(r.bottom));
+}
+
+// The logical pixel whose picture covers this pixel: the last one starting
+// at or before it.
+int IGraphics::ToLogical(int pixel) const {
+  int logical = static_cast<int>(std::floor((pixel + 0.5) * 100.0 / sizePercent));
+  while (ToPixels(logical) > pixel) --logical;
+  while (ToPixels(logical + 1) <= pixel) ++logical;
+  return logical;
+}
+
+IRECT IGraphics::ToLogical(const IRECT& pixels) const {
+  // An edge after the last pixel: the first logical position drawn there or
+  // beyond.
+  auto end = [this](int p) {
+    const int before = ToLogical(p);
+    return ToPixels(before) >= p ? before : before + 1;
+  };
+  return IRECT(ToLogical(pixels.left), ToLogical(pixels.top), end(pixels.right),
+               end(pixels.bottom));
 }
 
 void IGraphics::Resize(int w, int h) {

@@ -182,11 +182,11 @@ class IGraphics {
   bool IsDirty(IRECT* r);
   // Every dirty control is a live level display (IControl::ShowsLiveLevels).
   bool OnlyLiveLevelsDirty();
-  // Draws the controls that need it into the surface.
+  // Draws the controls that need it into the surface (r logical).
   bool Draw(const IRECT& r);
 
   // ---- Drawing helpers (on the surface, or the scratch during a pass) ----
-  // Copies dest's size from the bitmap at (srcX, srcY).
+  // Copies dest's size from the bitmap at (srcX, srcY); all logical.
   bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
                   const IChannelBlend* blend = nullptr);
   // 1-based frame; frame 1 and one-frame bitmaps start at 0.
@@ -221,8 +221,29 @@ class IGraphics {
   void PromptUserInput(IControl* control, IParameter* param, const IRECT& r);
 
   // ---- Size, surface, plug-in ----
+  // The logical size: the layout, the controls and every mouse position.
   int Width() const { return width; }
   int Height() const { return height; }
+  // The editor sizes in percent of the logical size.
+  static constexpr int kSizes[] = {100, 125, 150, 175, 200};
+  static constexpr int kNumSizes = 5;
+  // Resource ids of a bitmap drawn for the sizes after 100 % follow its own
+  // id at this distance (size index 1..4).
+  static constexpr int kSizeResourceStep = 100;
+  static bool IsEditorSize(int percent);
+  int SizePercent() const { return sizePercent; }
+  // Takes one of kSizes (others are ignored); the surface is made anew and
+  // every control redrawn.
+  void SetSizePercent(int percent);
+  // Logical to pixel positions (halves rounded up) and back (down).
+  int ToPixels(int logical) const;
+  IRECT ToPixels(const IRECT& r) const;
+  int ToLogical(int pixel) const;
+  // The smallest logical rectangle covering these pixels.
+  IRECT ToLogical(const IRECT& pixels) const;
+  // The window's size in pixels.
+  int PixelWidth() const { return ToPixels(width); }
+  int PixelHeight() const { return ToPixels(height); }
   IPlugBase* GetPlug() const { return plug; }
   // Creates the drawing surfaces at the editor's size (AttachEditor does).
   void PrepDraw();
@@ -237,6 +258,7 @@ class IGraphics {
 
  private:
   double NormalizedFromPlain(int paramIdx, double value) const;
+  const LICE_IBitmap* SizedPixels(const IBitmap& bitmap) const;
   void ApplyParamValue(int paramIdx, double normalized);
   bool ValidParam(int paramIdx) const;
   void EndGesture();
@@ -264,6 +286,7 @@ class IGraphics {
   bool backgroundAttached = false;
   int idleTicks = 0;
   bool idleHookEveryTick = false;
+  int sizePercent = 100;
   IControl* keyCatcher = nullptr;
   int gestureParam = -1;  // the parameter a BeginParamGesture is open for
   int wheelRemainder = 0;

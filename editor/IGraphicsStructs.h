@@ -112,12 +112,16 @@ struct IChannelBlend {
 
 // A bitmap strip of N equal frames, stacked downwards unless horizontal. The
 // bitmap cache owns the pixels.
+// A bitmap in logical pixels (the editor at 100 %). `bitmap` holds the 100 %
+// pixels; at other sizes the editor draws the same resource drawn for that
+// size (resourceId, see IGraphics::LoadIBitmap).
 struct IBitmap {
   LICE_IBitmap* bitmap = nullptr;
   int W = 0;  // the whole strip
   int H = 0;
   int N = 1;  // frames
   bool framesAreHorizontal = false;
+  int resourceId = 0;  // 0: only the 100 % pixels exist
 
   IBitmap() = default;
   IBitmap(LICE_IBitmap* b, int w, int h, int frames = 1, bool horizontal = false)
