@@ -666,6 +666,7 @@ void IGraphics::SetSizePercent(int percent) {
     PrepDraw();
   }
   SetAllControlsDirty();
+  SizeChanged();
 }
 
 int IGraphics::ToPixels(int logical) const {

@@ -106,6 +106,12 @@ class IGraphics {
   virtual void RedrawRect(const IRECT& r);
   // Resizes the editor; a windowed backend also resizes its window.
   virtual void Resize(int width, int height);
+  // After SetSizePercent: a windowed backend gives its window the new pixel
+  // size (the host's side is the plug-in's).
+  virtual void SizeChanged() {}
+  // The screen's scale in percent (96 dots per inch are 100 %): the system's
+  // on Windows, the X resources' Xft.dpi on Linux; 100 when unknown.
+  virtual int ScreenScalePercent() { return 100; }
   // The host's editor idle call (effEditIdle), on its user-interface thread
   // and outside the plug-in lock: a backend without a system timer handles
   // its window events here.

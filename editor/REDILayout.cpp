@@ -197,6 +197,46 @@ void REDI::EditorClosed() {
   Synth::EditorClosed();
 }
 
+int REDI::NearestEditorSize(int percent) {
+  int nearest = IGraphics::kSizes[0];
+  for (int size : IGraphics::kSizes) {
+    if (std::abs(size - percent) <= std::abs(nearest - percent)) nearest = size;
+  }
+  return nearest;
+}
+
+void REDI::HostEditorScale(double factor) {
+  hostScalePercent = NearestEditorSize(static_cast<int>(std::lround(factor * 100.0)));
+}
+
+void REDI::PrepareEditorSize() {
+  IGraphics* g = GetGUI();
+  if (g == nullptr || g->WindowIsOpen()) return;
+  int percent = ReadEditorSize();
+  if (percent == 0) percent = hostScalePercent;
+  if (percent == 0) percent = NearestEditorSize(g->ScreenScalePercent());
+  waitingEditorSize = 0;
+  g->SetSizePercent(percent);
+  ResizeEditor(g->Width(), g->Height());
+}
+
+void REDI::ChooseEditorSize(int percent) {
+  if (!IGraphics::IsEditorSize(percent)) return;
+  WriteEditorSize(percent);
+  IGraphics* g = GetGUI();
+  if (g == nullptr) return;
+  const int before = g->SizePercent();
+  waitingEditorSize = 0;
+  if (percent == before || !g->WindowIsOpen()) return;
+  g->SetSizePercent(percent);
+  ResizeEditor(g->Width(), g->Height());
+  if (RequestEditorWindowSize(g->PixelWidth(), g->PixelHeight())) return;
+  // The host keeps the window as it is: so does the editor, until it opens again.
+  g->SetSizePercent(before);
+  ResizeEditor(g->Width(), g->Height());
+  waitingEditorSize = percent;
+}
+
 double REDI::MeterValue(double level) {
   const double a = std::fabs(level);
   if (a > 2.0) return 1.0;

@@ -131,12 +131,23 @@ void ZAROptionMenu::OnMouseDown(int x, int y, const IMouseMod& /*mod*/) {
   online->AddItem("Check Online for Update");
   online->AddItem(FitText(VisitMakerSiteItemText(), kMenuTextMax).c_str());
   menu.AddItem("Go Online...", online);
+  menu.AddSeparator();
+  auto* sizes = new IPopupMenu;
+  const int waiting = redi->EditorSizeWaiting();
+  const int shown = waiting != 0 ? waiting : graphics->SizePercent();
+  for (int size : IGraphics::kSizes) {
+    std::string text = std::to_string(size) + " %";
+    if (size == waiting) text += " (when the editor opens again)";
+    sizes->AddItem(text.c_str(), -1, size == shown ? IPopupMenu::kChecked : kEnabled);
+  }
+  menu.AddItem("Editor Size", sizes);
 
   const IPopupMenu* chosen = graphics->CreateIPopupMenu(&menu, IRECT(x, y, x, y));
   if (chosen == nullptr || chosen->GetChosenItemIdx() < 0) return;
   int item = chosen->GetChosenItemIdx();
   if (chosen == midi) item += kMidiThru;
   if (chosen == online) item += kCheckForUpdate;
+  if (chosen == sizes) item += kFirstEditorSize;
   Dispatch(item);
   graphics->SetAllControlsDirty();
 }
@@ -297,6 +308,8 @@ void ZAROptionMenu::Dispatch(int item) {
       graphics->OpenURL(MakerSiteAddress().c_str());
       break;
     default:
+      if (item >= kFirstEditorSize && item < kFirstEditorSize + IGraphics::kNumSizes)
+        redi->ChooseEditorSize(IGraphics::kSizes[item - kFirstEditorSize]);
       break;
   }
 }

@@ -32,7 +32,10 @@ class ZAROptionMenu : public IControl {
     kMidiThru = 20,
     kIgnoreProgramChange = 21,
     kCheckForUpdate = 22,
-    kVisitSite = 23
+    kVisitSite = 23,
+    // The "Editor Size" submenu (after a separator, at position 21): one
+    // item per size, from 100 %.
+    kFirstEditorSize = 24
   };
 
   ZAROptionMenu(REDI* redi, const IRECT& rect);

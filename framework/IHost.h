@@ -18,6 +18,9 @@ class IHost {
   virtual int ProcessLevel() = 0;   // 4 means offline rendering
   virtual bool SendMidi(const IMidiMessage& message) = 0;
   virtual bool SendSysEx(const ISysExMessage& message) = 0;
+  // Asks the host to give the open editor's window this size in pixels;
+  // false when it does not (or cannot).
+  virtual bool ResizeEditorWindow(int /*width*/, int /*height*/) { return false; }
 
  protected:
   ~IHost() = default;

@@ -289,6 +289,10 @@ int32_t IPlugBase::DecimalVersion() const {
   return static_cast<int32_t>(decimal);
 }
 
+bool IPlugBase::RequestEditorWindowSize(int width, int height) {
+  return host != nullptr && host->ResizeEditorWindow(width, height);
+}
+
 bool IPlugBase::SendMidiToHost(const IMidiMessage& message) {
   return host != nullptr && host->SendMidi(message);
 }

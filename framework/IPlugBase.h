@@ -62,6 +62,13 @@ class IPlugBase {
   virtual void WindowResized() {}
   // The editor changed its size.
   virtual void ResizeEditor(int /*width*/, int /*height*/) {}
+  // User-interface thread, before the host learns the editor's size or opens
+  // it: the plug-in sets the editor's size (IGraphics::SetSizePercent).
+  virtual void PrepareEditorSize() {}
+  // The host's own scale for the editor (VST 3's content scale factor).
+  virtual void HostEditorScale(double /*factor*/) {}
+  // Asks the host for a new size of the open editor's window, in pixels.
+  bool RequestEditorWindowSize(int width, int height);
   virtual void HostIdentified() {}
   virtual void ProgramChangedByHost() {}
   // Moves the editor's controls to the parameters' values.

@@ -113,10 +113,12 @@ void IPlugVST::HostSpecificSetup() {
 }
 
 void IPlugVST::ResizeEditor(int width, int height) {
-  editorRect.top = 0;
-  editorRect.left = 0;
-  editorRect.bottom = static_cast<VstInt16>(height);
-  editorRect.right = static_cast<VstInt16>(width);
+  // The host sizes windows in pixels: the editor's own at its size.
+  if (editor != nullptr) {
+    SetEditorRect();
+  } else {
+    editorRect = {0, 0, static_cast<VstInt16>(height), static_cast<VstInt16>(width)};
+  }
   WindowResized();
 }
 
@@ -125,10 +127,16 @@ void IPlugVST::AttachEditor(IGraphics* graphics) {
   IPlugBase::AttachEditor(graphics);
   if (editor == nullptr) return;
   if (editor->HasNativeWindow()) effect.flags |= effFlagsHasEditor;
+  SetEditorRect();
+}
+
+// The window's size in pixels, at the editor's size.
+void IPlugVST::SetEditorRect() {
+  if (editor == nullptr) return;
   editorRect.top = 0;
   editorRect.left = 0;
-  editorRect.bottom = static_cast<VstInt16>(editor->Height());
-  editorRect.right = static_cast<VstInt16>(editor->Width());
+  editorRect.bottom = static_cast<VstInt16>(editor->PixelHeight());
+  editorRect.right = static_cast<VstInt16>(editor->PixelWidth());
 }
 
 IGraphics* IPlugVST::HostEditor() const {
@@ -252,10 +260,15 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       return 0;
     case effEditGetRect:
       if (ptr == nullptr || HostEditor() == nullptr) return 0;
+      if (!editor->WindowIsOpen()) PrepareEditorSize();
+      SetEditorRect();
       *static_cast<ERect**>(ptr) = &editorRect;
       return 1;
     case effEditOpen:
-      if (HostEditor() == nullptr || !editor->OpenWindow(ptr)) return 0;
+      if (HostEditor() == nullptr) return 0;
+      PrepareEditorSize();
+      SetEditorRect();
+      if (!editor->OpenWindow(ptr)) return 0;
       EditorOpened();
       return 1;
     case effEditClose:

@@ -24,6 +24,7 @@ class IPlugVST : public IPlugBase {
   // Identifies the host once and adapts the channels to it.
   void HostSpecificSetup();
   void ResizeEditor(int width, int height) override;
+  void SetEditorRect();
   // Hosts see an editor only when it brings a window of its own.
   void AttachEditor(IGraphics* graphics) override;
   const ERect& EditorRect() const { return editorRect; }

@@ -123,6 +123,7 @@ enum AudioMasterOpcodes {
   audioMasterVersion = 1,
   audioMasterWantMidi = 6,
   audioMasterGetTime = 7,
+  audioMasterSizeWindow = 15,
   audioMasterProcessEvents = 8,
   audioMasterGetCurrentProcessLevel = 23,
   audioMasterGetVendorString = 32,

@@ -65,6 +65,10 @@ bool VSTHost::SendSysEx(const ISysExMessage& message) {
   return Call(audioMasterProcessEvents, 0, 0, &list) == 1;
 }
 
+bool VSTHost::ResizeEditorWindow(int width, int height) {
+  return Call(audioMasterSizeWindow, width, height) == 1;
+}
+
 void VSTHost::WantMidi() { Call(audioMasterWantMidi); }
 
 const VstTimeInfo* VSTHost::TimeInfo(VstInt32 filter) {

@@ -26,6 +26,7 @@ class VSTHost final : public IHost {
   int ProcessLevel() override;
   bool SendMidi(const IMidiMessage& message) override;
   bool SendSysEx(const ISysExMessage& message) override;
+  bool ResizeEditorWindow(int width, int height) override;
 
   void WantMidi();
   // The host's time record for the fields in filter (kVst...Valid), or null.

@@ -2,6 +2,7 @@
 #include <climits>
 #include <string>
 
+#include "editor/IGraphics.h"
 #include "framework/Text.h"
 #include "framework/platform/Files.h"
 #include "framework/platform/IniFile.h"
@@ -20,6 +21,7 @@ constexpr const char* kFileName = "redi.ini";
 constexpr const char* kGlobal = "Global";
 constexpr const char* kWavFolderKey = "Path to WAV Files";
 constexpr const char* kProgramFolderKey = "Path to Program Files";
+constexpr const char* kEditorSizeKey = "Editor Size";
 constexpr const char* kStartupBankSection = "Startup Bank";
 constexpr const char* kStartupBankKey = "File";
 constexpr const char* kMidiGlobal = "MIDI Global";
@@ -168,6 +170,18 @@ void Synth::WriteWavFolder(const std::string& path) {
   }
   if (configPath.empty()) return;
   IniFile::WriteString(kGlobal, kWavFolderKey, path.c_str(), configPath);
+}
+
+int Synth::ReadEditorSize() const {
+  if (configPath.empty()) return 0;
+  const int percent =
+      LeadingInteger(IniFile::GetString(kGlobal, kEditorSizeKey, "", kShortValueChars, configPath));
+  return IGraphics::IsEditorSize(percent) ? percent : 0;
+}
+
+void Synth::WriteEditorSize(int percent) {
+  if (configPath.empty() || !IGraphics::IsEditorSize(percent)) return;
+  IniFile::WriteString(kGlobal, kEditorSizeKey, std::to_string(percent).c_str(), configPath);
 }
 
 void Synth::WriteProgramFolder(const std::string& path) {

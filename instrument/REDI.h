@@ -66,11 +66,24 @@ class REDI : public Synth, private VocoderHost {
   // Editor's thread: true once after a learn finished.
   bool TakeLearnSwitchReset() { return learnSwitchReset.exchange(false); }
   void ShowTweakPage(bool show);
+  // The editor's size: the user's choice, else the host's scale, else the
+  // screen's; set while the editor is closed.
+  void PrepareEditorSize() override;
+  void HostEditorScale(double factor) override;
+  // The user's choice from the menu: kept for every instance, and the open
+  // editor takes it at once when the host resizes its window; otherwise it
+  // waits for the editor's next opening (EditorSizeWaiting).
+  void ChooseEditorSize(int percent);
+  int EditorSizeWaiting() const { return waitingEditorSize; }
+  // The nearest of the editor's sizes to a scale in percent.
+  static int NearestEditorSize(int percent);
   // The level meter's frame value for a peak level (1.0 = 0 dB).
   static double MeterValue(double level);
 
   // Which page the page switch asked for; editor's thread.
   bool tweakPage = false;
+  int hostScalePercent = 0;   // the host's scale as an editor size; 0 unknown
+  int waitingEditorSize = 0;  // chosen while the host kept the window's size
   // Controls the plug-in shows, hides or updates; owned by the editor.
   struct EditorControls {
     IGraphics* editor = nullptr;  // the editor that owns them

@@ -76,6 +76,10 @@ class Synth : public IPlugVST {
   void ClearStartupBank();
   void WriteWavFolder(const std::string& path);
   void WriteProgramFolder(const std::string& path);
+  // The editor size the user chose, in percent, for every instance; 0 when
+  // none was chosen (or the file holds none of the editor's sizes).
+  int ReadEditorSize() const;
+  void WriteEditorSize(int percent);
 
   std::string configPath;  // empty when the application-data folder is unknown
   std::string documentsFolder;

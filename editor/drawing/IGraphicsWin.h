@@ -27,6 +27,8 @@ class IGraphicsWin : public IGraphics {
   void* GetWindow() override { return window; }
   const char* GetDrawingAPIName() override { return "Windows GDI"; }
   void Resize(int width, int height) override;
+  void SizeChanged() override;
+  int ScreenScalePercent() override;
   // Invalidates the region (less an open text entry) and paints it at once.
   void RedrawRect(const IRECT& r) override;
 
@@ -68,6 +70,7 @@ class IGraphicsWin : public IGraphics {
   void ForwardToHost(UINT msg, WPARAM wParam, LPARAM lParam);
   // Forgets the window (being destroyed, by us or by the host) and what hangs on it.
   void DropWindow();
+  void FitWindow(int oldPixelW, int oldPixelH);
 
   bool CreateTooltip();
   void ShowTooltip();
@@ -78,6 +81,8 @@ class IGraphicsWin : public IGraphics {
   void RememberTopWindow(HWND parent);
 
   HWND window = nullptr;
+  int lastPixelW = 0;  // the window's size in pixels, as last set
+  int lastPixelH = 0;
   bool holdsClass = false;  // this editor counts among the window class's users
   HWND parentWindow = nullptr;
   HWND tooltip = nullptr;

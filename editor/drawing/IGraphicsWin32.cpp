@@ -261,8 +261,10 @@ bool IGraphicsWin::OpenWindow(void* parent) {
   parentWindow = static_cast<HWND>(parent);
   // The creation message already stores the handle; a failure later in
   // creation leaves none.
-  window = CreateWindowExA(0, WindowClassName(), "IPlug", WS_CHILD | WS_VISIBLE, 0, 0, Width(),
-                           Height(), parentWindow, nullptr, Module(), this);
+  window = CreateWindowExA(0, WindowClassName(), "IPlug", WS_CHILD | WS_VISIBLE, 0, 0, PixelWidth(),
+                           PixelHeight(), parentWindow, nullptr, Module(), this);
+  lastPixelW = PixelWidth();
+  lastPixelH = PixelHeight();
   if (window == nullptr) {
     CloseWindow();
     return false;
@@ -308,10 +310,32 @@ void IGraphicsWin::OnCreate() {
 }
 
 void IGraphicsWin::Resize(int width, int height) {
-  const int dw = width - Width(), dh = height - Height();
-  if (dw == 0 && dh == 0) return;
+  if (width == Width() && height == Height()) return;
+  const int oldW = PixelWidth(), oldH = PixelHeight();
   IGraphics::Resize(width, height);
-  if (window == nullptr || width <= 0 || height <= 0) return;
+  if (width <= 0 || height <= 0) return;
+  FitWindow(oldW, oldH);
+}
+
+// The system's scale, which the host's window takes unless the host chose
+// per-monitor scaling.
+int IGraphicsWin::ScreenScalePercent() {
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return 100;
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? (dpi * 100 + 48) / 96 : 100;
+}
+
+void IGraphicsWin::SizeChanged() { FitWindow(lastPixelW, lastPixelH); }
+
+// Grows or shrinks our window, and the host's plain child windows around it,
+// by the change of the editor's pixel size.
+void IGraphicsWin::FitWindow(int oldW, int oldH) {
+  lastPixelW = PixelWidth();
+  lastPixelH = PixelHeight();
+  const int dw = PixelWidth() - oldW, dh = PixelHeight() - oldH;
+  if (window == nullptr || (dw == 0 && dh == 0)) return;
   GrowWindow(window, dw, dh);
   HWND parent = GetParent(window);
   HWND grandparent = parent != nullptr ? GetParent(parent) : nullptr;
@@ -361,7 +385,8 @@ LRESULT CALLBACK IGraphicsWin::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LP
 }
 
 LRESULT IGraphicsWin::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+  // The editor works in logical pixels.
+  const int x = ToLogical(GET_X_LPARAM(lParam)), y = ToLogical(GET_Y_LPARAM(lParam));
   switch (msg) {
     case WM_PAINT:
       OnPaint();
@@ -442,7 +467,7 @@ LRESULT IGraphicsWin::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 void IGraphicsWin::OnPaint() {
   RECT update;
   if (GetUpdateRect(window, &update, FALSE)) {
-    const IRECT r(update.left, update.top, update.right, update.bottom);
+    const IRECT r = ToLogical(IRECT(update.left, update.top, update.right, update.bottom));
     Draw(r);
     PaintRect(r);
   } else {
@@ -450,8 +475,9 @@ void IGraphicsWin::OnPaint() {
   }
 }
 
-void IGraphicsWin::PaintRect(const IRECT& r) {
+void IGraphicsWin::PaintRect(const IRECT& area) {
   if (window == nullptr) return;
+  const IRECT r = ToPixels(area).Intersect(IRECT(0, 0, PixelWidth(), PixelHeight()));
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
   LICE_IBitmap* surface = GetDrawBitmap();
@@ -462,14 +488,15 @@ void IGraphicsWin::PaintRect(const IRECT& r) {
   EndPaint(window, &ps);
 }
 
-void IGraphicsWin::RedrawRect(const IRECT& r) {
+void IGraphicsWin::RedrawRect(const IRECT& area) {
   if (window == nullptr) return;
+  const IRECT r = ToPixels(area);
   RECT dirty = {r.left, r.top, r.right, r.bottom};
   InvalidateRect(window, &dirty, FALSE);
   if (entry != nullptr) {
     // The open entry box is a window of its own; painting under it would
     // show through until it repaints.
-    const IRECT& e = TextEntryRect();
+    const IRECT e = ToPixels(TextEntryRect());
     RECT covered = {e.left, e.top, e.right + 1, e.bottom + 1};
     ValidateRect(window, &covered);
   }
@@ -501,7 +528,8 @@ void IGraphicsWin::TrackMouse(bool hover) {
 void IGraphicsWin::OnWheel(WPARAM wParam, LPARAM lParam) {
   POINT p = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates
   ScreenToClient(window, &p);
-  OnMouseWheel(p.x, p.y, Modifiers(GET_KEYSTATE_WPARAM(wParam)), GET_WHEEL_DELTA_WPARAM(wParam));
+  OnMouseWheel(ToLogical(p.x), ToLogical(p.y), Modifiers(GET_KEYSTATE_WPARAM(wParam)),
+               GET_WHEEL_DELTA_WPARAM(wParam));
 }
 
 bool IGraphicsWin::OnKey(WPARAM virtualKey) {
@@ -510,7 +538,7 @@ bool IGraphicsWin::OnKey(WPARAM virtualKey) {
   POINT p;
   GetCursorPos(&p);
   ScreenToClient(window, &p);
-  return OnKeyDown(p.x, p.y, key);
+  return OnKeyDown(ToLogical(p.x), ToLogical(p.y), key);
 }
 
 // ---- Tooltips ----
@@ -565,19 +593,20 @@ void IGraphicsWin::CreateTextEntry(IControl* control, const IText& style, const 
   if (style.align == IText::kAlignNear) align = ES_LEFT;
   if (style.align == IText::kAlignFar) align = ES_RIGHT;
   // Multi-line, so that Enter reaches the entry's procedure.
+  const IRECT at = ToPixels(r);
   entry = CreateWindowExW(0, L"EDIT", Widen(initial).c_str(),
-                          WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOHSCROLL | align, r.left,
-                          r.top, r.W() + 1, r.H() + 1, window, nullptr, Module(), nullptr);
+                          WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOHSCROLL | align, at.left,
+                          at.top, at.W() + 1, at.H() + 1, window, nullptr, Module(), nullptr);
   if (entry == nullptr) {
     // Nothing to type into: let the next tick close the entry again.
     RequestTextEntryCancel();
     return;
   }
   entryStyle = style;
-  entryFont = CreateFontW(style.size, 0, 0, 0, style.style == IText::kStyleBold ? FW_BOLD : 0,
-                          style.style == IText::kStyleItalic, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                          Widen(style.font).c_str());
+  entryFont = CreateFontW(
+      ToPixels(style.size), 0, 0, 0, style.style == IText::kStyleBold ? FW_BOLD : 0,
+      style.style == IText::kStyleItalic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, Widen(style.font).c_str());
   entryBrush = CreateSolidBrush(ToColorRef(style.textEntryBGColor));
   SendMessageW(entry, WM_SETFONT, reinterpret_cast<WPARAM>(entryFont), FALSE);
   SendMessageW(entry, EM_LIMITTEXT, static_cast<WPARAM>(std::max(TextEntryMaxLength(), 0)), 0);
@@ -661,7 +690,7 @@ IPopupMenu* IGraphicsWin::CreateIPopupMenu(IPopupMenu* menu, const IRECT& where)
   int nextFree = 0;
   HMENU handle = BuildMenu(menu, 0, &nextFree);
   if (handle == nullptr) return nullptr;
-  POINT corner = {where.left, where.bottom};
+  POINT corner = {ToPixels(where.left), ToPixels(where.bottom)};
   ClientToScreen(window, &corner);
   // The choice arrives as a posted WM_COMMAND: unlike a returned command it
   // tells item 0 apart from no choice.

@@ -39,6 +39,9 @@ class IGraphicsX11 : public IGraphics {
   // monotonic clock, the frame timer.
   void OnHostIdle() override;
   int EventDescriptor() const override;
+  // The window follows a new editor size.
+  void SizeChanged() override;
+  int ScreenScalePercent() override;
 
   int ShowMessageBox(const char* text, const char* title, int type) override;
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, const IRECT& where) override;
@@ -71,6 +74,8 @@ class IGraphicsX11 : public IGraphics {
   // Forgets the window and the connection without touching the window (the
   // server may have destroyed it already).
   void DropWindow();
+  // The window and its shared image at the editor's pixel size.
+  void FitWindow();
   // Copies the exposed parts of the editor window while a modal box runs.
   void PumpWhileModal();
   // Runs a dialog program; its standard output in *output. -1 when it

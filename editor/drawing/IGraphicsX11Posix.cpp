@@ -116,7 +116,7 @@ bool IGraphicsX11::OpenWindow(void* parent) {
                             KeyPressMask | EnterWindowMask | LeaveWindowMask | StructureNotifyMask |
                             FocusChangeMask;
     window =
-        XCreateWindow(display, parentWindow, 0, 0, Width(), Height(), 0,
+        XCreateWindow(display, parentWindow, 0, 0, PixelWidth(), PixelHeight(), 0,
                       DefaultDepth(display, screen), InputOutput, DefaultVisual(display, screen),
                       CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
     XMapWindow(display, window);
@@ -133,7 +133,7 @@ bool IGraphicsX11::OpenWindow(void* parent) {
     return false;
   }
   gc = XCreateGC(display, window, 0, nullptr);
-  shared = XSharedImage::Create(display, Width(), Height());
+  shared = XSharedImage::Create(display, PixelWidth(), PixelHeight());
   XFlush(display);
   lastTick = std::chrono::steady_clock::now();
   SetAllControlsDirty();
@@ -180,8 +180,9 @@ void IGraphicsX11::DropWindow() {
   ReleaseMouseCapture();
 }
 
-void IGraphicsX11::PaintRect(const IRECT& r) {
+void IGraphicsX11::PaintRect(const IRECT& area) {
   if (window == 0) return;
+  const IRECT r = ToPixels(area).Intersect(IRECT(0, 0, PixelWidth(), PixelHeight()));
   XErrorTrap trap(display);
   if (shared) {
     shared->Put(window, gc, GetDrawBitmap(), r.left, r.top, r.W(), r.H());
@@ -195,11 +196,25 @@ void IGraphicsX11::PaintRect(const IRECT& r) {
 void IGraphicsX11::Resize(int w, int h) {
   if (w == Width() && h == Height()) return;
   IGraphics::Resize(w, h);
+  FitWindow();
+}
+
+void IGraphicsX11::SizeChanged() { FitWindow(); }
+
+void IGraphicsX11::FitWindow() {
   if (window == 0) return;
   XErrorTrap trap(display);
-  shared = XSharedImage::Create(display, Width(), Height());
-  XResizeWindow(display, window, Width(), Height());
+  shared = XSharedImage::Create(display, PixelWidth(), PixelHeight());
+  XResizeWindow(display, window, PixelWidth(), PixelHeight());
   XFlush(display);
+}
+
+int IGraphicsX11::ScreenScalePercent() {
+  Display* d = display != nullptr ? display : XOpenDisplay(nullptr);
+  if (d == nullptr) return 100;
+  const int percent = XftDpiPercent(XResourceManagerString(d));
+  if (d != display) XCloseDisplay(d);
+  return percent;
 }
 
 int IGraphicsX11::EventDescriptor() const {
@@ -249,7 +264,7 @@ void IGraphicsX11::HandleEvent(XEvent* event) {
         const XExposeEvent& e = event->xexpose;
         exposed = exposed.Union(IRECT(e.x, e.y, e.x + e.width, e.y + e.height));
         if (e.count == 0) {
-          const IRECT r = exposed;
+          const IRECT r = ToLogical(exposed);
           exposed = IRECT();
           IGraphics::RedrawRect(r);
         }
@@ -291,6 +306,9 @@ void IGraphicsX11::HandleButton(XEvent* event, bool press) {
     Window child;
     XTranslateCoordinates(display, b.window, window, b.x, b.y, &x, &y, &child);
   }
+  // The editor works in logical pixels.
+  x = ToLogical(x);
+  y = ToLogical(y);
   mouseX = x;
   mouseY = y;
   HideTooltip();
@@ -331,14 +349,14 @@ void IGraphicsX11::HandleMotion(XEvent* event) {
   }
   const XMotionEvent& m = event->xmotion;
   if (m.window != window) return;
-  mouseX = m.x;
-  mouseY = m.y;
+  mouseX = ToLogical(m.x);
+  mouseY = ToLogical(m.y);
   const IMouseMod mod = ModFromState(m.state, 0);
   if (mod.L || mod.R) {
-    OnMouseDrag(m.x, m.y, mod);
+    OnMouseDrag(mouseX, mouseY, mod);
     return;
   }
-  const int over = OnMouseOver(m.x, m.y, mod);
+  const int over = OnMouseOver(mouseX, mouseY, mod);
   if (over != tooltipControl) {
     HideTooltip();
     tooltipControl = over;
@@ -365,7 +383,8 @@ void IGraphicsX11::CreateTextEntry(IControl* /*control*/, const IText& style, co
   if (window == 0 || entry) return;
   entry = std::make_unique<TextEntry>();
   entry->style = style;
-  entry->rect = IRECT(r.left, r.top, r.right + 1, r.bottom + 1);
+  const IRECT at = ToPixels(r);
+  entry->rect = IRECT(at.left, at.top, at.right + 1, at.bottom + 1);
   entry->text = initial != nullptr ? initial : "";
   if (static_cast<int>(entry->text.size()) > TextEntryMaxLength()) {
     entry->text.resize(static_cast<size_t>(std::max(TextEntryMaxLength(), 0)));
@@ -461,7 +480,7 @@ void IGraphicsX11::DrawTextEntry() {
   LICE_FillRect(b, 0, 0, w, h, background);
   LICE_TextStyle style = {};
   style.face = e.style.font;
-  style.size = e.style.size;
+  style.size = ToPixels(e.style.size);
   style.colour = foreground;
   style.bold = e.style.style == IText::kStyleBold;
   style.italic = e.style.style == IText::kStyleItalic;
@@ -535,9 +554,9 @@ IPopupMenu* IGraphicsX11::CreateIPopupMenu(IPopupMenu* menu, const IRECT& where)
   {
     XErrorTrap trap(display);
     Window child;
-    XTranslateCoordinates(display, window, DefaultRootWindow(display), where.left, where.bottom,
-                          &rootX, &rootY, &child);
-    chosen = RunX11PopupMenu(display, menu, rootX, rootY, [this](XEvent* event) {
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), ToPixels(where.left),
+                          ToPixels(where.bottom), &rootX, &rootY, &child);
+    chosen = RunX11PopupMenu(display, menu, rootX, rootY, SizePercent(), [this](XEvent* event) {
       if (event->type == Expose && event->xexpose.window == window) HandleEvent(event);
     });
   }

@@ -203,19 +203,21 @@ int IGraphicsX11::DrawnMessageBox(const char* text, const char* title, int type)
   const std::string body = text != nullptr ? text : "";
   const std::string caption = title != nullptr ? title : "";
   XErrorTrap trap(display);
-  const LICE_TextStyle style = BoxTextStyle(kBoxText);
+  const int percent = SizePercent();
+  auto px = [percent](int v) { return BoxPixels(v, percent); };
+  const LICE_TextStyle style = BoxTextStyle(kBoxText, false, percent);
   int textW = 0;
   int textH = 0;
   LICE_MeasureText(style, body.c_str(), &textW, &textH);
   int titleW = 0;
-  LICE_MeasureText(BoxTextStyle(kBoxText, true), caption.c_str(), &titleW, &textH);
-  const int w = std::max({textW, titleW, 200}) + 40;
-  const int h = 110;
+  LICE_MeasureText(BoxTextStyle(kBoxText, true, percent), caption.c_str(), &titleW, &textH);
+  const int w = std::max({textW, titleW, px(200)}) + px(40);
+  const int h = px(110);
   int rootX = 0;
   int rootY = 0;
   Window child;
-  XTranslateCoordinates(display, window, DefaultRootWindow(display), (Width() - w) / 2,
-                        (Height() - h) / 2, &rootX, &rootY, &child);
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), (PixelWidth() - w) / 2,
+                        (PixelHeight() - h) / 2, &rootX, &rootY, &child);
   auto box = std::make_unique<XPopupWindow>(display, rootX, rootY, w, h);
   struct Button {
     const char* label;
@@ -224,23 +226,25 @@ int IGraphicsX11::DrawnMessageBox(const char* text, const char* title, int type)
   };
   std::vector<Button> buttons;
   if (question) {
-    buttons.push_back({"Yes", kIDYES, IRECT(w / 2 - 90, h - 34, w / 2 - 10, h - 10)});
-    buttons.push_back({"No", kIDNO, IRECT(w / 2 + 10, h - 34, w / 2 + 90, h - 10)});
+    buttons.push_back(
+        {"Yes", kIDYES, IRECT(w / 2 - px(90), h - px(34), w / 2 - px(10), h - px(10))});
+    buttons.push_back({"No", kIDNO, IRECT(w / 2 + px(10), h - px(34), w / 2 + px(90), h - px(10))});
   } else {
-    buttons.push_back({"OK", kIDOK, IRECT(w / 2 - 40, h - 34, w / 2 + 40, h - 10)});
+    buttons.push_back({"OK", kIDOK, IRECT(w / 2 - px(40), h - px(34), w / 2 + px(40), h - px(10))});
   }
   LICE_IBitmap* b = box->Bitmap();
   LICE_FillRect(b, 0, 0, w, h, kBoxBackground);
   DrawFrame(b, 0, 0, w, h, kBoxBorder);
-  LICE_DrawText(b, BoxTextStyle(kBoxText, true), caption.c_str(), 20, 12, w - 20, 30);
-  LICE_DrawText(b, style, body.c_str(), 20, 40, w - 20, 60);
+  LICE_DrawText(b, BoxTextStyle(kBoxText, true, percent), caption.c_str(), px(20), px(12),
+                w - px(20), px(30));
+  LICE_DrawText(b, style, body.c_str(), px(20), px(40), w - px(20), px(60));
   for (const Button& button : buttons) {
     const IRECT& r = button.rect;
     LICE_FillRect(b, r.left, r.top, r.W(), r.H(), LICE_RGBA(225, 225, 225, 255));
     DrawFrame(b, r.left, r.top, r.W(), r.H(), kBoxBorder);
     LICE_TextStyle centred = style;
     centred.align = LICE_TextStyle::kCentre;
-    LICE_DrawText(b, centred, button.label, r.left, r.top + 4, r.right, r.bottom);
+    LICE_DrawText(b, centred, button.label, r.left, r.top + px(4), r.right, r.bottom);
   }
   box->Show();
   XSync(display, False);
@@ -287,7 +291,9 @@ void IGraphicsX11::ShowTooltip() {
   IControl* control = GetControl(tooltipControl);
   if (control == nullptr || control->GetTooltip().empty()) return;
   const std::string& text = control->GetTooltip();
-  const LICE_TextStyle style = BoxTextStyle(LICE_RGBA(0, 0, 0, 255));
+  const int percent = SizePercent();
+  auto px = [percent](int v) { return BoxPixels(v, percent); };
+  const LICE_TextStyle style = BoxTextStyle(LICE_RGBA(0, 0, 0, 255), false, percent);
   int tw = 0;
   int th = 0;
   if (!LICE_MeasureText(style, text.c_str(), &tw, &th)) return;
@@ -295,13 +301,13 @@ void IGraphicsX11::ShowTooltip() {
   int rootX = 0;
   int rootY = 0;
   Window child;
-  XTranslateCoordinates(display, window, DefaultRootWindow(display), mouseX + 12, mouseY + 20,
-                        &rootX, &rootY, &child);
-  tooltip = std::make_unique<XPopupWindow>(display, rootX, rootY, tw + 8, th + 6);
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), ToPixels(mouseX) + px(12),
+                        ToPixels(mouseY) + px(20), &rootX, &rootY, &child);
+  tooltip = std::make_unique<XPopupWindow>(display, rootX, rootY, tw + px(8), th + px(6));
   LICE_IBitmap* b = tooltip->Bitmap();
   LICE_FillRect(b, 0, 0, b->getWidth(), b->getHeight(), LICE_RGBA(255, 255, 225, 255));
   DrawFrame(b, 0, 0, b->getWidth(), b->getHeight(), LICE_RGBA(0, 0, 0, 255));
-  LICE_DrawText(b, style, text.c_str(), 4, 3, 4 + tw, 3 + th);
+  LICE_DrawText(b, style, text.c_str(), px(4), px(3), px(4) + tw, px(3) + th);
   tooltip->Show();
 }
 

@@ -13,6 +13,7 @@
 
 namespace {
 
+// Lengths at 100 %; every level scales them to the editor's size.
 constexpr int kItemH = 20;
 constexpr int kSeparatorH = 7;
 constexpr int kLeftPad = 22;   // room for the check mark
@@ -33,6 +34,7 @@ bool Selectable(const IPopupMenu::Item* item) {
 // One open menu level: its window and item positions.
 struct Level {
   IPopupMenu* menu;
+  int percent = 100;      // the editor's size
   std::vector<int> tops;  // item top edges, plus the bottom
   std::unique_ptr<XPopupWindow> window;
   int highlighted = -1;
@@ -47,17 +49,21 @@ struct Level {
   }
 };
 
-void DrawCheck(LICE_IBitmap* b, int x, int y, LICE_pixel colour) {
-  // A tick from two strokes, three pixels thick.
-  for (int i = 0; i < 4; ++i) LICE_FillRect(b, x + i, y + 4 + i, 2, 2, colour);
-  for (int i = 0; i < 7; ++i) LICE_FillRect(b, x + 4 + i, y + 7 - i, 2, 2, colour);
+void DrawCheck(LICE_IBitmap* b, int x, int y, LICE_pixel colour, int percent) {
+  // A tick from two strokes, three pixels thick (at 100 %).
+  auto px = [percent](int v) { return BoxPixels(v, percent); };
+  for (int i = 0; i < 4; ++i) LICE_FillRect(b, x + px(i), y + px(4 + i), px(2), px(2), colour);
+  for (int i = 0; i < 7; ++i) LICE_FillRect(b, x + px(4 + i), y + px(7 - i), px(2), px(2), colour);
 }
 
-void DrawArrow(LICE_IBitmap* b, int x, int y, LICE_pixel colour) {
-  for (int i = 0; i < 4; ++i) LICE_FillRect(b, x + i, y + i, 1, 9 - 2 * i, colour);
+void DrawArrow(LICE_IBitmap* b, int x, int y, LICE_pixel colour, int percent) {
+  auto px = [percent](int v) { return BoxPixels(v, percent); };
+  for (int i = 0; i < px(4); ++i) LICE_FillRect(b, x + i, y + i, 1, px(9) - 2 * i, colour);
 }
 
 void DrawLevel(Level* level) {
+  const int percent = level->percent;
+  auto px = [percent](int v) { return BoxPixels(v, percent); };
   LICE_IBitmap* b = level->window->Bitmap();
   const int w = b->getWidth();
   LICE_FillRect(b, 0, 0, w, b->getHeight(), kBackground);
@@ -66,37 +72,40 @@ void DrawLevel(Level* level) {
     const IPopupMenu::Item* item = level->menu->GetItem(i);
     const int top = level->tops[i];
     if (item->IsSeparator()) {
-      LICE_FillRect(b, 4, top + kSeparatorH / 2, w - 8, 1, kBorder);
+      LICE_FillRect(b, px(4), top + px(kSeparatorH) / 2, w - px(8), 1, kBorder);
       continue;
     }
     const bool lit = i == level->highlighted && Selectable(item);
-    if (lit) LICE_FillRect(b, 2, top, w - 4, kItemH, kHighlight);
+    if (lit) LICE_FillRect(b, 2, top, w - 4, px(kItemH), kHighlight);
     const LICE_pixel colour =
         lit ? kHighlightText : (item->IsEnabled() && !item->IsTitle() ? kText : kGreyText);
-    if (item->IsChecked()) DrawCheck(b, 6, top + 4, colour);
+    if (item->IsChecked()) DrawCheck(b, px(6), top + px(4), colour, percent);
     const std::string text = level->menu->GetItemDisplayText(i);
-    LICE_DrawText(b, BoxTextStyle(colour), text.c_str(), kLeftPad, top + 3, w - kRightPad,
-                  top + kItemH);
-    if (item->GetSubmenu() != nullptr) DrawArrow(b, w - 14, top + 6, colour);
+    LICE_DrawText(b, BoxTextStyle(colour, false, percent), text.c_str(), px(kLeftPad), top + px(3),
+                  w - px(kRightPad), top + px(kItemH));
+    if (item->GetSubmenu() != nullptr) DrawArrow(b, w - px(14), top + px(6), colour, percent);
   }
   level->window->Show();
 }
 
 // Builds and shows a level beside (x, y), kept on the screen.
-std::unique_ptr<Level> OpenLevel(Display* display, IPopupMenu* menu, int x, int y, int besideX) {
+std::unique_ptr<Level> OpenLevel(Display* display, IPopupMenu* menu, int x, int y, int besideX,
+                                 int percent) {
+  auto px = [percent](int v) { return BoxPixels(v, percent); };
   auto level = std::make_unique<Level>();
   level->menu = menu;
+  level->percent = percent;
   int top = 2;
-  int width = kMinWidth;
+  int width = px(kMinWidth);
   for (int i = 0; i < menu->GetNItems(); ++i) {
     level->tops.push_back(top);
     const IPopupMenu::Item* item = menu->GetItem(i);
-    top += item->IsSeparator() ? kSeparatorH : kItemH;
+    top += px(item->IsSeparator() ? kSeparatorH : kItemH);
     int tw = 0;
     int th = 0;
     const std::string text = menu->GetItemDisplayText(i);
-    if (LICE_MeasureText(BoxTextStyle(kText), text.c_str(), &tw, &th)) {
-      width = std::max(width, tw + kLeftPad + kRightPad);
+    if (LICE_MeasureText(BoxTextStyle(kText, false, percent), text.c_str(), &tw, &th)) {
+      width = std::max(width, tw + px(kLeftPad) + px(kRightPad));
     }
   }
   level->tops.push_back(top);
@@ -114,11 +123,12 @@ std::unique_ptr<Level> OpenLevel(Display* display, IPopupMenu* menu, int x, int 
 
 class MenuRun {
  public:
-  MenuRun(Display* d, const std::function<void(XEvent*)>& other) : display(d), otherEvent(other) {}
+  MenuRun(Display* d, int size, const std::function<void(XEvent*)>& other)
+      : display(d), percent(size), otherEvent(other) {}
 
   IPopupMenu* Run(IPopupMenu* menu, int x, int y) {
     if (menu->GetNItems() == 0) return nullptr;
-    levels.push_back(OpenLevel(display, menu, x, y, -1));
+    levels.push_back(OpenLevel(display, menu, x, y, -1, percent));
     Grab();
     while (!done) {
       XEvent event;
@@ -179,7 +189,7 @@ class MenuRun {
     CloseAbove(index);
     const int x = level.window->X() + level.window->W() - 3;
     const int y = level.window->Y() + level.tops[level.highlighted] - 2;
-    levels.push_back(OpenLevel(display, item->GetSubmenu(), x, y, level.window->X() + 3));
+    levels.push_back(OpenLevel(display, item->GetSubmenu(), x, y, level.window->X() + 3, percent));
     if (selectFirst) Step(static_cast<int>(levels.size()) - 1, 1);
   }
 
@@ -303,6 +313,7 @@ class MenuRun {
   }
 
   Display* display;
+  int percent;
   const std::function<void(XEvent*)>& otherEvent;
   std::vector<std::unique_ptr<Level>> levels;
   IPopupMenu* chosen = nullptr;
@@ -314,9 +325,9 @@ class MenuRun {
 
 }  // namespace
 
-IPopupMenu* RunX11PopupMenu(Display* display, IPopupMenu* menu, int rootX, int rootY,
+IPopupMenu* RunX11PopupMenu(Display* display, IPopupMenu* menu, int rootX, int rootY, int percent,
                             const std::function<void(XEvent*)>& otherEvent) {
   if (display == nullptr || menu == nullptr) return nullptr;
-  MenuRun run(display, otherEvent);
+  MenuRun run(display, percent, otherEvent);
   return run.Run(menu, rootX, rootY);
 }

@@ -93,7 +93,13 @@ class XPopupWindow {
 void ScreenSize(Display* display, int* w, int* h);
 
 // The text style the editor's own boxes (menus, message boxes, tooltips) use.
-LICE_TextStyle BoxTextStyle(LICE_pixel colour, bool bold = false);
+// At an editor size (percent) the text is drawn that much larger.
+LICE_TextStyle BoxTextStyle(LICE_pixel colour, bool bold = false, int percent = 100);
+// The scale the X resources ask for ("Xft.dpi", 96 being 100 %), in percent;
+// 100 when they name none or an unusable one.
+int XftDpiPercent(const char* resources);
+// A length of our boxes at an editor size, in whole pixels.
+inline int BoxPixels(int length, int percent) { return (length * percent + 50) / 100; }
 
 // Draws a one-pixel frame.
 void DrawFrame(LICE_IBitmap* bitmap, int x, int y, int w, int h, LICE_pixel colour);
@@ -101,8 +107,9 @@ void DrawFrame(LICE_IBitmap* bitmap, int x, int y, int w, int h, LICE_pixel colo
 class IPopupMenu;
 
 // Shows the menu with its top-left corner at the root position and runs it
-// modally until the user chooses an item or dismisses it. Returns the menu
-// or submenu holding the choice (its chosen index set), or null. Events for
-// other windows of the connection go to otherEvent.
-IPopupMenu* RunX11PopupMenu(Display* display, IPopupMenu* menu, int rootX, int rootY,
+// modally until the user chooses an item or dismisses it, drawn at the
+// editor's size (percent). Returns the menu or submenu holding the choice
+// (its chosen index set), or null. Events for other windows of the
+// connection go to otherEvent.
+IPopupMenu* RunX11PopupMenu(Display* display, IPopupMenu* menu, int rootX, int rootY, int percent,
                             const std::function<void(XEvent*)>& otherEvent);

@@ -2,10 +2,12 @@
 #include <sys/shm.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
 
 #include "editor/drawing/X11Support.h"
 
@@ -243,10 +245,30 @@ void ScreenSize(Display* display, int* w, int* h) {
   *h = DisplayHeight(display, screen);
 }
 
-LICE_TextStyle BoxTextStyle(LICE_pixel colour, bool bold) {
+int XftDpiPercent(const char* resources) {
+  if (resources == nullptr) return 100;
+  const std::string all(resources);
+  const std::string key = "Xft.dpi:";
+  for (size_t line = 0; line < all.size();) {
+    const size_t end = std::min(all.find('\n', line), all.size());
+    if (all.compare(line, key.size(), key) == 0) {
+      const std::string value = all.substr(line + key.size(), end - line - key.size());
+      char* after = nullptr;
+      const double dpi = std::strtod(value.c_str(), &after);
+      if (after != value.c_str() && dpi >= 24.0 && dpi <= 960.0) {
+        return static_cast<int>(std::lround(dpi * 100.0 / 96.0));
+      }
+      return 100;
+    }
+    line = end + 1;
+  }
+  return 100;
+}
+
+LICE_TextStyle BoxTextStyle(LICE_pixel colour, bool bold, int percent) {
   LICE_TextStyle style = {};
   style.face = "Arial";
-  style.size = 13;
+  style.size = BoxPixels(13, percent);
   style.colour = colour;
   style.bold = bold;
   style.align = LICE_TextStyle::kNear;

@@ -1,5 +1,6 @@
 #include "framework/vst3/Vst3Editor.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "editor/IGraphics.h"
@@ -28,8 +29,9 @@ Linux::IRunLoop* QueryRunLoop(FUnknown* from) {
 
 }  // namespace
 
-Vst3Editor::Vst3Editor(IEditController* controller_, IPlugBase* plug_, FUnknown* hostContext_)
-    : controller(controller_), plug(plug_), hostContext(hostContext_) {
+Vst3Editor::Vst3Editor(IEditController* controller_, IPlugBase* plug_, FUnknown* hostContext_,
+                       Vst3Editor** openView_)
+    : controller(controller_), plug(plug_), hostContext(hostContext_), openView(openView_) {
   controller->addRef();
   if (hostContext != nullptr) hostContext->addRef();
 }
@@ -84,6 +86,7 @@ tresult VST3_CALL Vst3Editor::attached(void* parent, FIDString type) {
   }
   {
     ScopedLock guard(plug->Lock());
+    plug->PrepareEditorSize();
     if (!editor->OpenWindow(parent)) {
       if (runLoop != nullptr) runLoop->release();
       runLoop = nullptr;
@@ -94,6 +97,7 @@ tresult VST3_CALL Vst3Editor::attached(void* parent, FIDString type) {
     editor->SetIdleHookEveryTick(true);
   }
   isAttached = true;
+  if (openView != nullptr) *openView = this;
   if (runLoop != nullptr) {
     const int fd = editor->EventDescriptor();
     const int fps = editor->FPS() > 0 ? editor->FPS() : IGraphics::kDefaultFPS;
@@ -122,6 +126,7 @@ void Vst3Editor::Close() {
   }
   if (!isAttached) return;
   isAttached = false;
+  if (openView != nullptr && *openView == this) *openView = nullptr;
   ScopedLock guard(plug->Lock());
   plug->EditorClosed();
   if (IGraphics* editor = plug->GetGUI()) editor->CloseWindow();
@@ -130,8 +135,18 @@ void Vst3Editor::Close() {
 tresult VST3_CALL Vst3Editor::getSize(ViewRect* size) {
   IGraphics* editor = plug->GetGUI();
   if (size == nullptr || editor == nullptr) return kInvalidArgument;
-  *size = ViewRect{0, 0, editor->Width(), editor->Height()};
+  if (!isAttached) {
+    ScopedLock guard(plug->Lock());
+    plug->PrepareEditorSize();
+  }
+  *size = ViewRect{0, 0, editor->PixelWidth(), editor->PixelHeight()};
   return kResultOk;
+}
+
+bool Vst3Editor::RequestSize(int width, int height) {
+  if (frame == nullptr || !isAttached) return false;
+  ViewRect asked = {0, 0, width, height};
+  return frame->resizeView(this, &asked) == kResultTrue;
 }
 
 tresult VST3_CALL Vst3Editor::onSize(ViewRect* newSize) {
@@ -161,8 +176,10 @@ tresult VST3_CALL Vst3Editor::setFrame(IPlugFrame* newFrame) {
 }
 
 tresult VST3_CALL Vst3Editor::setContentScaleFactor(float factor) {
-  if (!(factor > 0.0f)) return kInvalidArgument;
+  if (!(factor > 0.0f) || !std::isfinite(factor)) return kInvalidArgument;
   scale = factor;
+  ScopedLock guard(plug->Lock());
+  plug->HostEditorScale(factor);
   return kResultOk;
 }
 

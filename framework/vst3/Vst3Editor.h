@@ -15,8 +15,10 @@ class Vst3Editor final : public vst3::IPlugView,
                          public vst3::Linux::IEventHandler,
                          public vst3::Linux::ITimerHandler {
  public:
-  // Starts with one reference, the caller's. hostContext may be null.
-  Vst3Editor(vst3::IEditController* controller, IPlugBase* plug, vst3::FUnknown* hostContext);
+  // Starts with one reference, the caller's. hostContext may be null. While
+  // attached, the view stands in *openView, where the plug-in finds it.
+  Vst3Editor(vst3::IEditController* controller, IPlugBase* plug, vst3::FUnknown* hostContext,
+             Vst3Editor** openView);
   Vst3Editor(const Vst3Editor&) = delete;
   Vst3Editor& operator=(const Vst3Editor&) = delete;
 
@@ -42,7 +44,7 @@ class Vst3Editor final : public vst3::IPlugView,
   vst3::tresult VST3_CALL canResize() override { return vst3::kResultFalse; }
   vst3::tresult VST3_CALL checkSizeConstraint(vst3::ViewRect* rect) override;
 
-  // Remembered for the scaled editor to come; drawn at 100 % for now.
+  // The host's scale: the editor's size when the user has chosen none.
   vst3::tresult VST3_CALL setContentScaleFactor(float factor) override;
   float ContentScale() const { return scale; }
 
@@ -50,6 +52,8 @@ class Vst3Editor final : public vst3::IPlugView,
   void VST3_CALL onTimer() override;
 
   bool IsAttached() const { return isAttached; }
+  // Asks the host's frame for this size of the view, in pixels.
+  bool RequestSize(int width, int height);
 
  private:
   ~Vst3Editor();
@@ -59,6 +63,7 @@ class Vst3Editor final : public vst3::IPlugView,
   vst3::IEditController* controller;
   IPlugBase* plug;
   vst3::FUnknown* hostContext;
+  Vst3Editor** openView;
   vst3::IPlugFrame* frame = nullptr;
   vst3::Linux::IRunLoop* runLoop = nullptr;
   bool isAttached = false;

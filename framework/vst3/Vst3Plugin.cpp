@@ -816,7 +816,7 @@ IPlugView* VST3_CALL Vst3Plugin::createView(FIDString name) {
       plug->GetGUI() == nullptr) {
     return nullptr;
   }
-  return new Vst3Editor(static_cast<IEditController*>(this), plug.get(), hostContext);
+  return new Vst3Editor(static_cast<IEditController*>(this), plug.get(), hostContext, &openView);
 }
 
 // Every channel's controllers reach the same parameters: the plug-in listens
@@ -914,6 +914,10 @@ void Vst3Plugin::EndEdit(int paramIndex) {
 // Inside a process call the changed values go out with the block instead.
 void Vst3Plugin::UpdateDisplay() {
   if (plug != nullptr && !tInProcess && !loading) RestartWithNewValues();
+}
+
+bool Vst3Plugin::ResizeEditorWindow(int width, int height) {
+  return openView != nullptr && openView->RequestSize(width, height);
 }
 
 void Vst3Plugin::ProductString(char* text, int size) {

@@ -31,6 +31,8 @@ class Vst3ControllerSide : public vst3::IEditController {
 // and the hidden parameters that carry MIDI controllers and pitch bend into
 // the plug-in's MIDI input. Every call takes the plug-in lock, as the VST 2
 // callbacks do.
+class Vst3Editor;
+
 class Vst3Plugin final : public Vst3ComponentSide,
                          public vst3::IAudioProcessor,
                          public vst3::IProcessContextRequirements,
@@ -159,6 +161,7 @@ class Vst3Plugin final : public Vst3ComponentSide,
   int ProcessLevel() override;
   bool SendMidi(const IMidiMessage& /*message*/) override { return false; }
   bool SendSysEx(const ISysExMessage& /*message*/) override { return false; }
+  bool ResizeEditorWindow(int width, int height) override;
 
   // Lock held by the caller in all of these.
   // The slot of a MIDI parameter (controller or pitch bend), or -1.
@@ -183,6 +186,7 @@ class Vst3Plugin final : public Vst3ComponentSide,
   vst3::IComponentHandler* handler = nullptr;
   // Kept for the editor's view: some hosts offer their run loop only here.
   vst3::FUnknown* hostContext = nullptr;
+  Vst3Editor* openView = nullptr;  // the attached editor view, if any
   char hostName[IPlugBase::kNameSize] = "";
   int initializeCount = 0;
   bool active = false;

@@ -6,6 +6,7 @@
 
 #include "editor/ZAROptionMenu.h"
 #include "editor/ZARShared.h"
+#include "framework/platform/IniFile.h"
 #include "instrument/ParameterIds.h"
 #include "support/TempFolder.h"
 #include "tests/editor/LayoutRig.h"
@@ -31,7 +32,8 @@ enum MenuPosition {
   kMidiSubmenu = 15,
   kReloadConfig = 16,
   kSaveConfig = 17,
-  kOnlineSubmenu = 19
+  kOnlineSubmenu = 19,
+  kEditorSize = 21
 };
 
 class ProgramMenuTest : public ::testing::Test {
@@ -80,7 +82,14 @@ TEST_F(ProgramMenuTest, ItemsFollowTheClipboardTheStartupBankAndTheMidiSettings)
                                              "",
                                              "Go Online...",
                                              "Check Online for Update",
-                                             VisitMakerSiteItemText()};
+                                             VisitMakerSiteItemText(),
+                                             "",
+                                             "Editor Size",
+                                             "100 %",
+                                             "125 %",
+                                             "150 %",
+                                             "175 %",
+                                             "200 %"};
   ASSERT_EQ(items.size(), expected.size());
   for (size_t i = 0; i < items.size(); ++i) {
     if (!expected[i].empty()) {
@@ -90,6 +99,9 @@ TEST_F(ProgramMenuTest, ItemsFollowTheClipboardTheStartupBankAndTheMidiSettings)
   }
   EXPECT_EQ(items[16].depth, 1);
   EXPECT_EQ(items[23].depth, 1);
+  EXPECT_EQ(items[26].depth, 1);
+  EXPECT_NE(items[26].flags & IPopupMenu::kChecked, 0);  // the size shown, 100 %
+  EXPECT_EQ(items[27].flags & IPopupMenu::kChecked, 0);
   const int disabled = IPopupMenu::kDisabled;
   EXPECT_EQ(items[kPaste].flags & disabled, disabled);
   EXPECT_EQ(items[kLoadStartup].flags & disabled, disabled);
@@ -369,6 +381,59 @@ TEST_F(ProgramMenuTest, OnlineItemsCheckTheVersionAndOpenTheSite) {
   EXPECT_EQ(rig.ui->urls[0].url, MakerSiteAddress());
   EXPECT_TRUE(rig.ui->urls[0].confirm.empty());
   EXPECT_TRUE(rig.ui->urls[0].errorText.empty());
+}
+
+TEST_F(ProgramMenuTest, EditorSizeAppliesAtOnceWhenTheHostResizesTheWindowAndIsKept) {
+  rig.host.resizesWindow = true;
+  Choose({kEditorSize, 4});  // 200 %
+  EXPECT_EQ(rig.ui->SizePercent(), 200);
+  ASSERT_EQ(rig.host.windowSizes.size(), 1u);
+  EXPECT_EQ(rig.host.windowSizes[0], std::make_pair(1600, 720));
+  EXPECT_NE(Ini().find("Editor Size=200"), std::string::npos);
+  EXPECT_EQ(rig.plug.ReadEditorSize(), 200);
+  rig.ClickCentre(kOptionMenu);  // dismissed
+  EXPECT_NE(rig.ui->menus.back().items[30].flags & IPopupMenu::kChecked, 0);
+  // Another instance, or this host reopened, opens at the chosen size.
+  rig.Close();
+  rig.plug.PrepareEditorSize();
+  EXPECT_EQ(rig.ui->SizePercent(), 200);
+}
+
+TEST_F(ProgramMenuTest, EditorSizeTheHostRefusesWaitsForTheNextOpeningAndTheMenuSaysSo) {
+  Choose({kEditorSize, 2});  // 150 %: the host keeps its window
+  EXPECT_EQ(rig.host.windowSizes.size(), 1u);
+  EXPECT_EQ(rig.ui->SizePercent(), 100);
+  EXPECT_EQ(rig.plug.EditorSizeWaiting(), 150);
+  rig.ClickCentre(kOptionMenu);
+  const auto& items = rig.ui->menus.back().items;
+  EXPECT_EQ(items[28].text, "150 % (when the editor opens again)");
+  EXPECT_NE(items[28].flags & IPopupMenu::kChecked, 0);
+  EXPECT_EQ(items[26].flags & IPopupMenu::kChecked, 0);
+  rig.Close();
+  rig.plug.PrepareEditorSize();
+  rig.Open();
+  EXPECT_EQ(rig.ui->SizePercent(), 150);
+  EXPECT_EQ(rig.plug.EditorSizeWaiting(), 0);
+  // A size in the file that is none of the editor's is no choice.
+  IniFile::WriteString("Global", "Editor Size", "130", rig.plug.configPath);
+  EXPECT_EQ(rig.plug.ReadEditorSize(), 0);
+}
+
+TEST_F(ProgramMenuTest, WithoutAChoiceTheEditorTakesTheHostsScaleElseTheScreens) {
+  IniFile::WriteString("Global", "Editor Size", "", rig.plug.configPath);  // no choice
+  rig.Close();
+  rig.plug.PrepareEditorSize();
+  EXPECT_EQ(rig.ui->SizePercent(), 100);  // the headless editor's screen
+  rig.plug.HostEditorScale(1.5);
+  rig.plug.PrepareEditorSize();
+  EXPECT_EQ(rig.ui->SizePercent(), 150);
+  rig.plug.HostEditorScale(2.3);  // beyond: the largest
+  rig.plug.PrepareEditorSize();
+  EXPECT_EQ(rig.ui->SizePercent(), 200);
+  EXPECT_EQ(REDI::NearestEditorSize(110), 100);
+  EXPECT_EQ(REDI::NearestEditorSize(113), 125);
+  EXPECT_EQ(REDI::NearestEditorSize(160), 150);
+  EXPECT_EQ(REDI::NearestEditorSize(40), 100);
 }
 
 TEST_F(ProgramMenuTest, MessagesWithALongPathStopAt1024BytesOnAWholeCharacter) {

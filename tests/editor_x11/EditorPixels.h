@@ -17,8 +17,9 @@ constexpr int kEditorH = 360;
 
 // What the same build draws for REDI's editor without a window, after the
 // same clicks.
-inline std::vector<uint32_t> HeadlessRender(bool tweakPage) {
+inline std::vector<uint32_t> HeadlessRender(bool tweakPage, int percent = 100) {
   layouttest::LayoutRig rig;
+  rig.ui->SetSizePercent(percent);
   rig.Open();
   if (tweakPage) rig.ClickCentre(layouttest::kPageSwitch);
   IGraphics* gui = rig.plug.GetGUI();
@@ -37,13 +38,19 @@ inline std::vector<uint32_t> HeadlessRender(bool tweakPage) {
 // The picture beside the vocoder mode shows up at random on refreshes.
 inline const IRECT kPictureArea(530, 160, 602, 232);
 
-inline int DifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
-  if (a.size() != b.size() || a.size() != static_cast<size_t>(kEditorW) * kEditorH) return -1;
+// Pictures of the editor at an editor size (percent).
+inline int DifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b,
+                           int percent = 100) {
+  const int w = (kEditorW * percent + 50) / 100, h = (kEditorH * percent + 50) / 100;
+  if (a.size() != b.size() || a.size() != static_cast<size_t>(w) * h) return -1;
+  auto px = [percent](int v) { return (v * percent + 50) / 100; };
+  const IRECT picture(px(kPictureArea.left), px(kPictureArea.top), px(kPictureArea.right),
+                      px(kPictureArea.bottom));
   int n = 0;
   for (size_t i = 0; i < a.size(); ++i) {
-    const int x = static_cast<int>(i % kEditorW);
-    const int y = static_cast<int>(i / kEditorW);
-    if (kPictureArea.Contains(x, y)) continue;
+    const int x = static_cast<int>(i % w);
+    const int y = static_cast<int>(i / w);
+    if (picture.Contains(x, y)) continue;
     n += a[i] != b[i] ? 1 : 0;
   }
   return n;

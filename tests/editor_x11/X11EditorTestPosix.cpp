@@ -21,11 +21,13 @@
 #include "editor/LayoutRig.h"
 #include "editor/drawing/IGraphicsX11.h"
 #include "editor/drawing/LICE.h"
+#include "editor/drawing/X11Support.h"
 #include "editor_x11/EditorPixels.h"
 #include "editor_x11/X11TestHost.h"
 #include "framework/VST2.h"
 #include "framework/VSTHost.h"
 #include "instrument/REDI.h"
+#include "support/PluginConfigHome.h"
 #include "vst/RecordingCallback.h"
 
 namespace {
@@ -180,7 +182,11 @@ class X11PluginSession : public ::testing::Test {
     RecordingCallback::Current().Reset();
     effect = library.Instance();
     ASSERT_NE(effect, nullptr);
-    window = std::make_unique<HostWindow>(kW, kH);
+    ERect* rect = nullptr;
+    ASSERT_EQ(Dispatch(effect, effEditGetRect, 0, &rect), 1);
+    ASSERT_EQ(rect->right - rect->left, Px(kW));
+    ASSERT_EQ(rect->bottom - rect->top, Px(kH));
+    window = std::make_unique<HostWindow>(Px(kW), Px(kH));
     ASSERT_EQ(Dispatch(effect, effEditOpen, 0, window->Handle()), 1);
     Idle(300);
   }
@@ -196,17 +202,32 @@ class X11PluginSession : public ::testing::Test {
     return x11test::IdleUntilDone(x11test::SendInput(steps),
                                   [&] { Dispatch(effect, effEditIdle); });
   }
-  int X(int x) const { return window->RootX() + x; }
-  int Y(int y) const { return window->RootY() + y; }
+  // The editor's logical positions on the screen, at its size.
+  int Px(int logical) const { return (logical * percent + 50) / 100; }
+  int X(int x) const { return window->RootX() + Px(x); }
+  int Y(int y) const { return window->RootY() + Px(y); }
   std::string ProgramName() {
     char name[64] = {};
     Dispatch(effect, effGetProgramName, 0, name);
     return name;
   }
 
+  int percent = 100;  // the editor's size
   PluginLibrary library;
   AEffect* effect = nullptr;
   std::unique_ptr<HostWindow> window;
+};
+
+// The same at 200 %, the size chosen in the configuration file every
+// instance reads.
+class X11PluginSessionAt200 : public X11PluginSession {
+ protected:
+  void SetUp() override {
+    percent = 200;
+    home.WriteConfiguration("[Global]\nEditor Size=200\n");
+    X11PluginSession::SetUp();
+  }
+  PluginConfigHome home;
 };
 
 std::vector<x11test::Input> Join(std::vector<std::vector<x11test::Input>> parts) {
@@ -288,6 +309,57 @@ TEST_F(X11PluginSession, WavMenuOpensAndEscapeClosesIt) {
                         {x11test::ExpectPopups(1), x11test::Key(XK_Escape), x11test::Wait(100),
                          x11test::ExpectPopups(0)}})));
   EXPECT_EQ(window->Children(), 1);
+}
+
+TEST_F(X11PluginSessionAt200, ShowsBothPagesAsTheHeadlessRenderAt200Draws) {
+  std::vector<uint32_t> shown = window->Capture(1600, 720);
+  x11test::SaveImage("x11_editor_window_200", shown, 1600, 720);
+  EXPECT_EQ(DifferentPixels(shown, HeadlessRender(false, 200), 200), 0);
+  ASSERT_TRUE(Run(x11test::Click(X(769), Y(316))));  // the page switch, where it is drawn
+  Idle(200);
+  shown = window->Capture(1600, 720);
+  x11test::SaveImage("x11_editor_tweak_window_200", shown, 1600, 720);
+  EXPECT_EQ(DifferentPixels(shown, HeadlessRender(true, 200), 200), 0);
+}
+
+TEST_F(X11PluginSessionAt200, ADragKeepsItsFeelAndADoubleClickRestoresTheDefault) {
+  const float before = effect->getParameter(effect, kTune);
+  // 36 pixels up on the screen are 18 of the editor's own.
+  std::vector<x11test::Input> drag = {x11test::Move(X(70), Y(84)), x11test::Wait(60),
+                                      x11test::Press(1)};
+  for (int step = 1; step <= 6; ++step) {
+    drag.push_back(x11test::Move(X(70), Y(84) - 6 * step));
+    drag.push_back(x11test::Wait(40));
+  }
+  drag.push_back(x11test::Release(1));
+  ASSERT_TRUE(Run(drag));
+  const float moved = effect->getParameter(effect, kTune);
+  // A vertical knob of 32 pixels at gearing 4 moves by 1 / 128 per pixel.
+  EXPECT_NEAR(moved - before, 18.0 / 128.0, 1.5 / 128.0);
+  ASSERT_TRUE(Run(Join({x11test::Click(X(62), Y(76)), x11test::Click(X(62), Y(76))})));
+  EXPECT_FLOAT_EQ(effect->getParameter(effect, kTune), before);
+}
+
+TEST_F(X11PluginSessionAt200, MenusAndTheNameBoxWorkWhereTheyAreDrawn) {
+  ASSERT_TRUE(Run(Join({x11test::Click(X(402), Y(316)),
+                        {x11test::ExpectPopups(1), x11test::Key(XK_Down), x11test::Key(XK_Down),
+                         x11test::Key(XK_Right), x11test::ExpectPopups(2), x11test::Key(XK_Down),
+                         x11test::Key(XK_Down), x11test::Key(XK_Return)}})));
+  EXPECT_EQ(Dispatch(effect, effGetProgram), 18);
+  ASSERT_TRUE(Run(Join(
+      {x11test::Click(X(537), Y(315)), x11test::Keys("Deep Voice"), {x11test::Key(XK_Return)}})));
+  Idle(100);
+  EXPECT_EQ(ProgramName(), "Deep Voice");
+}
+
+TEST(X11EditorScale, XftDpiGivesTheScreensScale) {
+  EXPECT_EQ(XftDpiPercent(nullptr), 100);
+  EXPECT_EQ(XftDpiPercent("Xft.antialias:\t1\nXft.dpi:\t192\n"), 200);
+  EXPECT_EQ(XftDpiPercent("Xft.dpi: 144\n"), 150);
+  EXPECT_EQ(XftDpiPercent("Xft.dpi:\t120.5\nXft.hinting:\t1"), 126);
+  EXPECT_EQ(XftDpiPercent("Xft.dpi:\tlarge\n"), 100);
+  EXPECT_EQ(XftDpiPercent("Xft.dpi:\t100000\n"), 100);
+  EXPECT_EQ(XftDpiPercent("Xcursor.size:\t24\n"), 100);
 }
 
 // ---- The backend with controls of the test's own ----

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/IHost.h"
@@ -45,6 +46,10 @@ class RecordingHost : public IHost {
     sysEx.push_back(message);
     return accepts;
   }
+  bool ResizeEditorWindow(int width, int height) override {
+    windowSizes.push_back({width, height});
+    return resizesWindow;
+  }
 
   std::vector<Automation> automations;
   std::vector<std::string> events;
@@ -55,6 +60,8 @@ class RecordingHost : public IHost {
   int version = 0;
   int processLevel = 0;
   bool accepts = true;
+  std::vector<std::pair<int, int>> windowSizes;  // asked for, in pixels
+  bool resizesWindow = false;
   int productAsked = 0;
   int vendorAsked = 0;
   int versionAsked = 0;
