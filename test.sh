@@ -238,7 +238,9 @@ editor_window_tests() {  # tree, Wine loader
   mkdir -p build/artifacts build/wine-editor "build/$tree.tests"
   # A prefix of its own: a Wine session started earlier without a display
   # cannot create windows.
-  WINEPREFIX="$PWD/build/wine-editor" timeout 900 xvfb-run -a "$wine" "$exe" >"$log" 2>&1 ||
+  # Room for the editor at 200 % (1600 x 720).
+  WINEPREFIX="$PWD/build/wine-editor" timeout 900 xvfb-run -a -s "-screen 0 1920x1200x24" \
+    "$wine" "$exe" >"$log" 2>&1 ||
     outcome="exit status $?"
   count_gtest_suite "$tree" redi_editor_win_tests "$log" "$outcome"
 }

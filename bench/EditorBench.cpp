@@ -1,8 +1,8 @@
 // What the editor's tick costs while REDI plays a voice-like signal: the
 // band display (and meter) move on every tick and redraw. "busy_per_second"
 // is the time the ticks of one second take: 10 ms means 1 % of one core.
-// The editor draws headless here, as into a window's bitmap; the window's
-// own copy to the screen is not counted.
+// The argument is the editor's size in percent. The editor draws headless here, as into a window's
+// bitmap; the window's own copy to the screen is not counted.
 
 #include <benchmark/benchmark.h>
 
@@ -36,6 +36,7 @@ void BM_EditorTickWithLiveBands(benchmark::State& state) {
   QuietHost host;
   REDI plug(&host);
   auto* ui = new IGraphicsHeadless(&plug, REDI::kEditorWidth, REDI::kEditorHeight);
+  ui->SetSizePercent(static_cast<int>(state.range(0)));
   plug.editorObject = ui;
   plug.editorControls = REDI::EditorControls();
   plug.BuildEditorLayout();
@@ -74,6 +75,7 @@ void BM_EditorTickWithLiveBands(benchmark::State& state) {
   plug.EditorClosed();
   ui->CloseWindow();
 }
-BENCHMARK(BM_EditorTickWithLiveBands)->Unit(benchmark::kMicrosecond);
+// At the editor's sizes of 100 and 200 %.
+BENCHMARK(BM_EditorTickWithLiveBands)->Arg(100)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

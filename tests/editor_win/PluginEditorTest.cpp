@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "editor/IControls.h"
@@ -196,7 +197,8 @@ TEST_F(PluginEditorTest, KeysTheEditorDoesNotHandleAndAllKeyUpsReachTheTopLevelW
 // a host opens it and, for the tweak page, after a click on the page switch.
 class HeadlessReference {
  public:
-  explicit HeadlessReference(bool tweakPage) {
+  explicit HeadlessReference(bool tweakPage, int percent = 100) {
+    rig.ui->SetSizePercent(percent);
     rig.Open();
     if (tweakPage) rig.ClickCentre(layouttest::kPageSwitch);
     IGraphics* gui = rig.plug.GetGUI();
@@ -378,6 +380,77 @@ TEST_F(PluginEditorPageTest, ClickOnTheProgramNumberOpensTheProgramList) {
   }
   EXPECT_EQ(MenuWatch::VisibleMenuWindow(), nullptr);
   EXPECT_EQ(plugin.Dispatch(effGetProgram), program);  // closing chose nothing
+}
+
+// The editor at 200 %, chosen in the configuration file every instance
+// reads (the Wine prefix's own, put back afterwards).
+class PluginEditorAt200Test : public ::testing::Test {
+ protected:
+  static std::string ConfigFile() {
+    char folder[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("LOCALAPPDATA", folder, MAX_PATH) == 0) return std::string();
+    return std::string(folder) + "\\Welmora\\redi.ini";
+  }
+  void SetUp() override {
+    ASSERT_NE(PluginModule(), nullptr) << REDI_PLUGIN_PATH;
+    const std::string file = ConfigFile();
+    ASSERT_FALSE(file.empty());
+    CreateDirectoryA(file.substr(0, file.rfind('\\')).c_str(), nullptr);
+    ASSERT_TRUE(WritePrivateProfileStringA("Global", "Editor Size", "200", file.c_str()));
+    plugin = std::make_unique<Plugin>();
+    ASSERT_NE(plugin->Effect(), nullptr);
+    ERect* rect = nullptr;
+    ASSERT_EQ(plugin->Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_EQ(rect->right - rect->left, 1600);
+    ASSERT_EQ(rect->bottom - rect->top, 720);
+    ASSERT_TRUE(plugin->OpenEditor(host.Handle()));
+    editor = FindEditor(host.Handle());
+    ASSERT_NE(editor, nullptr);
+    UpdateWindow(editor);
+  }
+  void TearDown() override {
+    if (editor != nullptr) {
+      EXPECT_TRUE(plugin->CloseEditor());
+    }
+    plugin.reset();
+    WritePrivateProfileStringA("Global", "Editor Size", nullptr, ConfigFile().c_str());
+  }
+
+  TestHostWindow host{1700, 800};
+  std::unique_ptr<Plugin> plugin;
+  HWND editor = nullptr;
+};
+
+TEST_F(PluginEditorAt200Test, ShowsBothPagesAsTheHeadlessRenderAt200AndSwitchesWhereDrawn) {
+  RECT client;
+  GetClientRect(editor, &client);
+  EXPECT_EQ(client.right, 1600);
+  EXPECT_EQ(client.bottom, 720);
+  const IRECT picture(2 * kPictureArea.left, 2 * kPictureArea.top, 2 * kPictureArea.right,
+                      2 * kPictureArea.bottom);
+  HeadlessReference mainPage(false, 200);
+  EXPECT_EQ(CompareWithSurface(CaptureWindow(editor), mainPage.Surface(), "main_200", picture), 0);
+  const IRECT r = ControlRect(layouttest::kPageSwitch);
+  ClickAt(editor, r.left + r.right, r.top + r.bottom);  // its centre, in pixels at 200 %
+  PumpMessages(300);
+  HeadlessReference tweakPage(true, 200);
+  EXPECT_EQ(CompareWithSurface(CaptureWindow(editor), tweakPage.Surface(), "tweak_200", picture),
+            0);
+}
+
+TEST_F(PluginEditorAt200Test, ADragKeepsItsFeelInTheEditorsOwnPixels) {
+  AEffect* effect = plugin->Effect();
+  const float before = effect->getParameter(effect, kTune);
+  const int x = 140, y = 168;  // the tune knob's centre at 200 %
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MousePoint(x, y));
+  for (int step = 1; step <= 4; ++step) {
+    SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MousePoint(x, y - 9 * step));
+  }
+  SendMessageA(editor, WM_LBUTTONUP, 0, MousePoint(x, y - 36));
+  PumpMessages(100);
+  // 36 pixels are 18 of the editor's; a 32-pixel knob at gearing 4 moves by
+  // 1 / 128 per pixel.
+  EXPECT_NEAR(effect->getParameter(effect, kTune) - before, 18.0 / 128.0, 1.0 / 128.0);
 }
 
 }  // namespace

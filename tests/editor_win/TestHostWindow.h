@@ -18,7 +18,7 @@ class TestHostWindow {
     UINT msg;
     WPARAM key;
   };
-  TestHostWindow() {
+  explicit TestHostWindow(int width = 1000, int height = 600) {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = Procedure;
@@ -29,7 +29,7 @@ class TestHostWindow {
     wc.lpszClassName = kClassName;
     RegisterClassExA(&wc);  // fails harmlessly when a previous test registered it
     window = CreateWindowExA(0, kClassName, "REDI test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-                             0, 1000, 600, nullptr, nullptr, wc.hInstance, nullptr);
+                             0, width, height, nullptr, nullptr, wc.hInstance, nullptr);
   }
   ~TestHostWindow() {
     if (IsWindow(window)) DestroyWindow(window);

@@ -201,6 +201,25 @@ TEST_F(Vst3X11View, TwentyAttachAndRemoveCyclesLeaveNothingBehind) {
   EXPECT_EQ(x11test::HostErrors(), errorsBefore);
 }
 
+TEST_F(Vst3X11View, TheHostsContentScaleSizesTheViewAndTheEditorDrawsAtIt) {
+  void* found = nullptr;
+  ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::iid.bytes, &found), kResultOk);
+  auto* scaling = static_cast<IPlugViewContentScaleSupport*>(found);
+  EXPECT_EQ(scaling->setContentScaleFactor(2.0f), kResultOk);
+  scaling->release();
+  ViewRect size = {};
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.right - size.left, 1600);
+  EXPECT_EQ(size.bottom - size.top, 720);
+  HostWindow host(1600, 720);
+  ASSERT_TRUE(Attach(host));
+  loop.RunFor(400);
+  const std::vector<uint32_t> shown = host.Capture(1600, 720);
+  x11test::SaveImage("x11_vst3_editor_window_200", shown, 1600, 720);
+  EXPECT_EQ(x11test::DifferentPixels(shown, x11test::HeadlessRender(false, 200), 200), 0);
+  EXPECT_EQ(view->removed(), kResultOk);
+}
+
 TEST_F(Vst3X11View, WithoutARunLoopNothingOpens) {
   HostWindow host(kEditorW, kEditorH);
   ASSERT_EQ(view->setFrame(nullptr), kResultOk);
