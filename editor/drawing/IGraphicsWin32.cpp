@@ -317,9 +317,17 @@ void IGraphicsWin::Resize(int width, int height) {
   FitWindow(oldW, oldH);
 }
 
-// The system's scale, which the host's window takes unless the host chose
-// per-monitor scaling.
+// The scale of the monitor the host's window is on, where the system knows
+// it per window (Windows 10 and later: the foreground window is the host's
+// while the user opens the editor); else the system's.
 int IGraphicsWin::ScreenScalePercent() {
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  HMODULE user = GetModuleHandleA("user32.dll");
+  const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+      user != nullptr ? reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")) : nullptr);
+  HWND host = GetForegroundWindow();
+  const UINT windowDpi = dpiForWindow != nullptr && host != nullptr ? dpiForWindow(host) : 0;
+  if (windowDpi > 0) return static_cast<int>((windowDpi * 100 + 48) / 96);
   HDC screen = GetDC(nullptr);
   if (screen == nullptr) return 100;
   const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
