@@ -137,6 +137,20 @@ TEST(EditorSize, KnobsAndTextsAreAsSharpAt150And200AsAt100AndNotPixelDoubled) {
 TEST(EditorSize, ControlsAreHitWhereTheyAreDrawnAtEverySize) {
   for (int percent : IGraphics::kSizes) {
     SizedRig rig(percent);
+    // Every control's centre on the window, on both pages, reaches it.
+    for (bool tweak : {false, true}) {
+      if (tweak) rig.ClickCentre(kPageSwitch);
+      // The tweak page covers the main page's controls.
+      for (int i = tweak ? kFirstSmallKnob : kTuneKnob; i < kNumControls; ++i) {
+        const IControl* c = rig.ui->GetControl(i);
+        if (c->IsHidden() || c->GetTargetRECT().W() == 0) continue;  // the meter, the bands
+        const IRECT at = rig.ui->ToPixels(c->GetTargetRECT());
+        const int x = rig.ui->ToLogical((at.left + at.right) / 2);
+        const int y = rig.ui->ToLogical((at.top + at.bottom) / 2);
+        EXPECT_EQ(rig.ui->GetMouseControlIdx(x, y), i) << percent << " % control " << i;
+      }
+    }
+    rig.ClickCentre(kPageSwitch);
     // A window's pixel position, taken back to the layout.
     const IRECT knob = rig.ui->ToPixels(rig.ui->GetControl(kTuneKnob)->GetRECT());
     const int x = rig.ui->ToLogical((knob.left + knob.right) / 2);
